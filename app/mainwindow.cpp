@@ -1,0 +1,197 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "link/link.h"
+#include "link/portlist.h"
+#include "link/settingsdialog.h"
+#include "pages/io/adjustpage.h"
+#include "pages/io/iopage.h"
+#include "pages/io/tmopage.h"
+#include "pages/radio/groupnetpage.h"
+#include "pages/radio/lorapage.h"
+#include "pages/radio/lorawanpage.h"
+#include "pages/radio/rfpage.h"
+#include "pages/radio/serialpage.h"
+#include "pages/rtu/eventlogpage.h"
+#include "pages/rtu/monitorpage.h"
+#include "pages/rtu/rtupage.h"
+#include "pages/rtu/rulechainpage.h"
+#include "pages/rtu/timesettingpage.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+// The resource bundle lives in the static library; register it from here so
+// a window built without the executable's main still finds its style sheets
+// and images.
+static void initResources()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace {
+const char DisabledTabRule[] = "QTabBar::tab:disabled {width: 0; color: transparent;}";
+
+const char *const SensorModels[] = {
+    "TH-01 Temperature/Humidity", "TH-02 Temperature/Humidity", "PT100 Temperature",
+    "SM-10 Soil Moisture",        "SM-20 Soil Moisture/EC",     "PH-01 pH",
+    "DO-01 Dissolved Oxygen",     "EC-01 Conductivity",         "TB-01 Turbidity",
+    "LV-01 Ultrasonic Level",     "PR-01 Pressure",             "FL-01 Flow",
+    "WS-01 Wind Speed",           "WD-01 Wind Direction",       "RG-01 Rain Gauge",
+    "LX-01 Illuminance",          "CO2-01 Carbon Dioxide",      "NH3-01 Ammonia",
+    "PM-01 Particulates",         "NS-01 Noise",                "EM-01 Energy Meter",
+};
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    initResources();
+    ui->setupUi(this);
+    m_link = new Link(ui->statusBar, this);
+    m_link->setServerAddressSource([this] { return ui->serverEdit->value(); });
+    connect(m_link, &Link::stateChanged, this, &MainWindow::onStateChanged);
+    connect(m_link, &Link::linkLost, this, &MainWindow::onLinkLost);
+    connect(this, &MainWindow::loginConcluded, this, &MainWindow::onLoginConcluded,
+            Qt::QueuedConnection);
+    m_identifyTimer = new QTimer(this);
+    m_identifyTimer->setSingleShot(true);
+    connect(m_identifyTimer, &QTimer::timeout, this, &MainWindow::finishIdentification);
+
+    createPages();
+    setWindowTitle(tr("Nodeweave V1.0.1"));
+    setFixedSize(1027, 735);
+
+    m_settingsDialog = new SettingsDialog(this);
+    wireActions();
+
+    ui->connectType->setCurrentIndex(0);
+    on_connectType_currentIndexChanged(0);
+
+    findComPort();
+
+    for (const char *name : SensorModels)
+        ui->sensorTypeCombox->addItem(QString::fromLatin1(name));
+    ui->connectType->hide();
+    ui->serverEdit->hide();
+    ui->sensorTypeCombox->hide();
+    m_serialPage->setAddressRowVisible(false);
+
+    portWatchTimer = new QTimer;
+    portWatchTimer->setInterval(1000);
+    connect(portWatchTimer, &QTimer::timeout, this, &MainWindow::serialAlarmTask);
+    portWatchTimer->start();
+
+    for (int tab : { TabGroupNet, TabLora, TabAdjust, TabRuleChain, TabMonitor, TabEventLog,
+                     TabTmo, TabTimeSetting })
+        ui->tabWidget->setTabEnabled(tab, false);
+    ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));
+    ui->tabWidget->setCurrentIndex(TabRtu);
+}
+
+MainWindow::~MainWindow()
+{
+    delete portWatchTimer;
+    delete m_link;  // disconnects and deletes the client
+    m_link = nullptr;
+    delete ui;
+}
+
+void MainWindow::createPages()
+{
+    QTabWidget *tabs = ui->tabWidget;
+    tabs->addTab(m_serialPage = new SerialPage(m_link, tabs), tr("Serial"));
+    tabs->addTab(m_groupNetPage = new GroupNetPage(m_link, tabs), tr("Group Net"));
+    tabs->addTab(m_loraPage = new LoraPage(m_link, tabs), tr("LoRa"));
+    tabs->addTab(m_loraWanPage = new LoraWanPage(m_link, tabs), tr("LoRa Wan"));
+    tabs->addTab(m_ioPage = new IoPage(m_link, tabs), tr("I/O"));
+    tabs->addTab(m_rfPage = new RfPage(m_link, tabs), tr("RF"));
+    tabs->addTab(m_adjustPage = new AdjustPage(m_link, tabs), tr("Adjust"));
+    tabs->addTab(m_rtuPage = new RtuPage(m_link, tabs), tr("RTU"));
+    tabs->addTab(m_ruleChainPage = new RuleChainPage(m_link, tabs), tr(" Rule Chain"));
+    tabs->addTab(m_monitorPage = new MonitorPage(m_link, tabs), tr(" Chain Monitor"));
+    tabs->addTab(m_eventLogPage = new EventLogPage(m_link, tabs), tr("Event Log"));
+    tabs->addTab(m_tmoPage = new TmoPage(m_link, tabs), tr("TMO I/O"));
+    tabs->addTab(m_timeSettingPage = new TimeSettingPage(m_link, tabs), tr("TimeSetting"));
+}
+
+void MainWindow::wireActions()
+{
+    connect(ui->actionConnect, &QAction::triggered, this, &MainWindow::on_connectButton_clicked);
+    connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::on_connectButton_clicked);
+    connect(ui->actionExit, &QAction::triggered, this, &QWidget::close);
+    connect(ui->actionOptions, &QAction::triggered, m_settingsDialog, &QWidget::show);
+    connect(ui->action_Default, &QAction::triggered, this, &MainWindow::defaultTheme);
+    connect(ui->actionDa_rk, &QAction::triggered, this, &MainWindow::darkTheme);
+    connect(ui->actionHelp_2, &QAction::triggered, this, &MainWindow::helpChmDocment);
+
+    // These three icons come from an images folder beside the working
+    // directory; without it the entries simply have no icon.
+    ui->action_Settings->setIcon(QIcon(QStringLiteral("images/settings.png")));
+    ui->menu_Theme->setIcon(QIcon(QStringLiteral("images/theme.png")));
+    ui->actionHelp_2->setIcon(QIcon(QStringLiteral("images/help.png")));
+
+    for (QAction *a : { ui->actionConnect, ui->actionExit, ui->actionOptions, ui->action_Settings,
+                        ui->action_Default, ui->actionDa_rk, ui->actionHelp_2 })
+        a->setEnabled(true);
+    ui->actionDisconnect->setEnabled(false);
+}
+
+void MainWindow::applyStyleSheet(const QString &resource)
+{
+    QFile file(resource);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QByteArray bytes = file.readAll();
+    const int zero = bytes.indexOf('\0');
+    if (zero >= 0)
+        bytes.truncate(zero);
+    const QString sheet = QString::fromLatin1(bytes);
+    setStyleSheet(sheet);
+    // Message boxes have no parent; give them the theme too.
+    qApp->setStyleSheet(sheet);
+}
+
+void MainWindow::defaultTheme()
+{
+    applyStyleSheet(QStringLiteral(":stylesheet.qss"));
+    ui->tabWidget->setTabEnabled(TabAdjust, false);
+    ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));
+}
+
+void MainWindow::darkTheme()
+{
+    applyStyleSheet(QStringLiteral(":stylesheetblack.qss"));
+    ui->tabWidget->setTabEnabled(TabAdjust, true);
+    ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));
+}
+
+void MainWindow::helpChmDocment()
+{
+    const QString path = QDir::currentPath() + QStringLiteral("/Nodeweave_Help.chm");
+    if (QFileInfo::exists(path))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void MainWindow::on_tabWidget_currentChanged(int index)
+{
+    if (index == TabTmo && m_tmoPage)
+        m_tmoPage->readEnables();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // "&Quit" and the close button end any Connect under way and close the
+    // link before the window goes.
+    if (m_login)
+        m_login->close();
+    endConnect();
+    m_link->close();
+    event->accept();
+}

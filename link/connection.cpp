@@ -1,0 +1,122 @@
+// The window's side of the link: the Connect/Disconnect procedure with its
+// login wait, the link state display, the port watch and a lost port.
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "admin/logindialog.h"
+#include "link/link.h"
+#include "link/portlist.h"
+#include "pages/radio/lorapage.h"
+#include "pages/radio/serialpage.h"
+
+#include <QModbusClient>
+#include <QTimer>
+
+namespace {
+constexpr int ResponseTimeout = 3000;
+const char DisabledTabRule[] = "QTabBar::tab:disabled {width: 0; color: transparent;}";
+}
+
+void MainWindow::on_connectType_currentIndexChanged(int index)
+{
+    if (!m_link->createClient(index == 1 ? Link::Tcp : Link::Serial))
+        ui->connectButton->setEnabled(false);
+}
+
+void MainWindow::onStateChanged(int state)
+{
+    const bool unconnected = state == QModbusDevice::UnconnectedState;
+    ui->actionConnect->setEnabled(unconnected);
+    ui->actionDisconnect->setEnabled(!unconnected);
+    if (unconnected)
+        ui->connectButton->setText(tr("Connect"));
+    else if (state == QModbusDevice::ConnectedState)
+        ui->connectButton->setText(tr("Disconnect"));
+}
+
+void MainWindow::on_connectButton_clicked()
+{
+    QModbusClient *device = m_link->device();
+    if (!device)
+        return;
+    // A Connect under way owns the login dialog: a second click (button or
+    // menu) must not open another one.
+    if (m_phase != Idle)
+        return;
+    ui->statusBar->clearMessage();
+    device->setTimeout(ResponseTimeout);
+
+    if (device->state() == QModbusDevice::ConnectedState) {
+        disconnectProcedure();
+        return;
+    }
+
+    m_phase = LoggingIn;
+    loginCancelled = false;
+    m_login = new logindialog(this, ui->portComboBox->currentText());
+    m_login->show();
+}
+
+void MainWindow::onLoginConcluded()
+{
+    if (m_phase != LoggingIn)
+        return;
+    if (loginAccepted) {
+        ui->actionConnect->setEnabled(false);
+        ui->actionDisconnect->setEnabled(true);
+        startIdentification();
+    } else if (loginCancelled) {
+        endConnect();
+    }
+}
+
+void MainWindow::endConnect()
+{
+    m_phase = Idle;
+    m_identifyTimer->stop();
+    if (m_login)
+        m_login->deleteLater();
+}
+
+void MainWindow::restoreDisconnectedWidgets()
+{
+    ui->actionConnect->setEnabled(true);
+    ui->actionDisconnect->setEnabled(false);
+    m_serialPage->setAddressRowVisible(true);
+    ui->portEdit_3->clear();
+    loginAccepted = false;
+    loginCancelled = false;
+    emit disconnected();
+}
+
+void MainWindow::disconnectProcedure()
+{
+    m_link->close();
+    restoreDisconnectedWidgets();
+    ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));
+    repaint();
+    m_loraPage->clearFrequencyItems();
+}
+
+void MainWindow::onLinkLost(const QString &errorText)
+{
+    if (!m_link->device() || m_link->state() == QModbusDevice::UnconnectedState)
+        return;
+    disconnectProcedure();
+    ui->statusBar->showMessage(errorText, 5000);
+}
+
+void MainWindow::findComPort()
+{
+    portNames = availablePortNames();
+    ui->portComboBox->clear();
+    ui->portComboBox->addItems(portNames);
+}
+
+void MainWindow::serialAlarmTask()
+{
+    if (availablePortNames() == portNames)
+        return;
+    findComPort();
+    ui->portComboBox->setCurrentIndex(0);
+}

@@ -1,0 +1,272 @@
+#include "link/link.h"
+
+#include "link/codec.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QModbusRtuSerialMaster>
+#include <QModbusTcpClient>
+#include <QSerialPort>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVariant>
+
+namespace {
+constexpr int ErrorTimeout = 5000;
+}
+
+Link::Link(QStatusBar *statusBar, QObject *parent)
+    : QObject(parent), m_statusBar(statusBar)
+{
+}
+
+Link::~Link()
+{
+    if (m_device) {
+        m_device->disconnect(this);
+        m_device->disconnectDevice();
+        delete m_device;
+    }
+}
+
+void Link::setServerAddressSource(std::function<int()> source)
+{
+    m_serverAddress = std::move(source);
+}
+
+int Link::serverAddress() const
+{
+    return m_serverAddress ? m_serverAddress() : 1;
+}
+
+bool Link::createClient(ClientType type)
+{
+    if (m_device) {
+        m_device->disconnect(this);
+        m_device->disconnectDevice();
+        delete m_device;
+        m_device = nullptr;
+    }
+    if (type == Serial)
+        m_device = new QModbusRtuSerialMaster(this);
+    else
+        m_device = new QModbusTcpClient(this);
+
+    if (!m_device) {
+        showMessage(type == Serial ? tr("Could not create Modbus master.")
+                                   : tr("Could not create Modbus client."),
+                    ErrorTimeout);
+        return false;
+    }
+    connect(m_device, &QModbusDevice::errorOccurred, this, &Link::onErrorOccurred);
+    connect(m_device, &QModbusDevice::stateChanged, this, [this](QModbusDevice::State s) {
+        if (s == QModbusDevice::ConnectedState)
+            m_lostReported = false;
+        emit stateChanged(int(s));
+    });
+    emit stateChanged(int(QModbusDevice::UnconnectedState));
+    return true;
+}
+
+QModbusDevice::State Link::state() const
+{
+    return m_device ? m_device->state() : QModbusDevice::UnconnectedState;
+}
+
+bool Link::openSerial(const QString &portName)
+{
+    if (!m_device)
+        return false;
+    m_device->setConnectionParameter(QModbusDevice::SerialPortNameParameter, portName);
+    m_device->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
+    m_device->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
+    m_device->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
+    m_device->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+    if (m_device->state() != QModbusDevice::UnconnectedState)
+        return m_device->state() == QModbusDevice::ConnectedState;
+    return m_device->connectDevice();
+}
+
+void Link::close()
+{
+    if (m_device)
+        m_device->disconnectDevice();
+}
+
+void Link::showMessage(const QString &text, int timeout)
+{
+    if (m_statusBar)
+        m_statusBar->showMessage(text, timeout);
+}
+
+void Link::clearMessage()
+{
+    if (m_statusBar)
+        m_statusBar->clearMessage();
+}
+
+void Link::onErrorOccurred(QModbusDevice::Error error)
+{
+    if (!m_device || error == QModbusDevice::NoError)
+        return;
+    const QString text = m_device->errorString();
+    showMessage(text, ErrorTimeout);
+    // A pulled adapter makes the serial port report read and resource errors
+    // in a tight loop while the client still calls itself connected. Report
+    // it once; the window closes the link, which ends the stream of errors.
+    const bool portGone = error == QModbusDevice::ReadError
+                          || error == QModbusDevice::ConnectionError;
+    if (portGone && m_device->state() == QModbusDevice::ConnectedState && !m_lostReported) {
+        m_lostReported = true;
+        QMetaObject::invokeMethod(this, [this, text] { emit linkLost(text); },
+                                  Qt::QueuedConnection);
+    }
+}
+
+QString Link::exceptionCodeText(const QModbusReply *reply)
+{
+    const QModbusResponse pdu = reply->rawResult();
+    int code = 0xFF;
+    if (pdu.isException() && pdu.dataSize() >= 1)
+        code = quint8(pdu.data().at(0));
+    return QString::number(code, 16);
+}
+
+static bool reportError(Link *link, QModbusReply *reply, const QString &kind)
+{
+    const QModbusDevice::Error error = reply->error();
+    if (error == QModbusDevice::NoError)
+        return false;
+    if (error == QModbusDevice::ProtocolError) {
+        link->showMessage(Link::tr("%1 response error: %2 (Mobus exception: 0x%3)")
+                              .arg(kind, reply->errorString(), Link::exceptionCodeText(reply)),
+                          ErrorTimeout);
+    } else {
+        link->showMessage(Link::tr("%1 response error: %2 (code: 0x%3)")
+                              .arg(kind, reply->errorString(), QString::number(int(error), 16)),
+                          ErrorTimeout);
+    }
+    return true;
+}
+
+bool Link::reportReadError(QModbusReply *reply)
+{
+    return reportError(this, reply, QStringLiteral("Read"));
+}
+
+bool Link::reportWriteError(QModbusReply *reply)
+{
+    return reportError(this, reply, QStringLiteral("Write"));
+}
+
+QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
+{
+    if (!m_device)
+        return nullptr;
+    const QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, count);
+    QModbusReply *reply = m_device->sendReadRequest(unit, server < 0 ? serverAddress() : server);
+    if (!reply) {
+        showMessage(tr("Read error: ") + m_device->errorString(), ErrorTimeout);
+        return nullptr;
+    }
+    if (reply->isFinished()) {
+        delete reply;
+        return nullptr;
+    }
+    return reply;
+}
+
+void Link::onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options)
+{
+    const bool failed = isRead ? reportReadError(reply) : reportWriteError(reply);
+    if (!failed) {
+        if (decode)
+            decode(reply->result().values());
+        if (options.showOk)
+            showMessage(tr("OK!"), 0);
+    }
+    reply->deleteLater();
+    if (done)
+        done(!failed);
+}
+
+bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, Options options)
+{
+    if (!m_device)
+        return false;
+    if (options.clearStatus)
+        clearMessage();
+    QModbusReply *reply = sendRead(start, count, options.server);
+    if (!reply)
+        return false;
+    connect(reply, &QModbusReply::finished, context ? context : this,
+            [this, reply, decode, options] { onReply(reply, true, decode, WriteDone(), options); });
+    return true;
+}
+
+bool Link::write(quint16 start, const QVector<quint16> &values, QObject *context, WriteDone done,
+                 Options options)
+{
+    if (!m_device)
+        return false;
+    if (options.clearStatus)
+        clearMessage();
+    QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, values);
+    QModbusReply *reply = m_device->sendWriteRequest(
+        unit, options.server < 0 ? serverAddress() : options.server);
+    if (!reply) {
+        showMessage(tr("Write error: ") + m_device->errorString(), ErrorTimeout);
+        return false;
+    }
+    if (reply->isFinished()) {
+        reply->deleteLater();
+        return true;
+    }
+    connect(reply, &QModbusReply::finished, context ? context : this,
+            [this, reply, done, options] { onReply(reply, false, Decoder(), done, options); });
+    return true;
+}
+
+bool Link::readSingleRegister(quint16 address, QObject *context, Decoder decode)
+{
+    return read(address, 1, context, std::move(decode));
+}
+
+bool Link::readIntoLineEdit(quint16 address, QLineEdit *edit)
+{
+    return readSingleRegister(address, edit, [edit](const QVector<quint16> &v) {
+        edit->setText(QString::number(codec::signedValue(codec::valueAt(v, 0))));
+    });
+}
+
+bool Link::readIntoCheckBox(quint16 address, QAbstractButton *box)
+{
+    return readSingleRegister(address, box, [box](const QVector<quint16> &v) {
+        box->setChecked(codec::valueAt(v, 0) != 0);
+    });
+}
+
+bool Link::writeLineEditRegister(QLineEdit *edit, quint16 address)
+{
+    if (!m_device)
+        return false;
+    return write(address, { codec::lineEditValue(edit->text()) });
+}
+
+bool Link::waitWithEvents(int ms, const QObject *guard)
+{
+    QPointer<const QObject> alive(guard);
+    if (ms > 0) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        if (guard)
+            connect(guard, &QObject::destroyed, &loop, &QEventLoop::quit);
+        loop.exec();
+    } else {
+        QCoreApplication::processEvents();
+    }
+    return !guard || alive;
+}

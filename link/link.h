@@ -1,0 +1,107 @@
+// The link to one bridge: the Modbus client object and the request/reply
+// conventions that every page shares (read and write actions, standard
+// status-bar reporting, one-register helpers, waiting with events).
+#pragma once
+
+#include <QModbusDataUnit>
+#include <QModbusDevice>
+#include <QObject>
+#include <QPointer>
+#include <QStatusBar>
+#include <QVector>
+#include <functional>
+
+class QAbstractButton;
+class QLineEdit;
+class QModbusClient;
+class QModbusReply;
+
+// How one request deviates from the standard read and write actions.
+struct RequestOptions {
+    int server = -1;          // -1: the window's server address
+    bool showOk = true;       // "OK!" on success
+    bool clearStatus = true;  // clear the status bar before sending
+};
+
+class Link : public QObject
+{
+    Q_OBJECT
+public:
+    enum ClientType { Serial = 0, Tcp = 1 };
+
+    // Decodes the values of a successful read reply into a page.
+    using Decoder = std::function<void(const QVector<quint16> &values)>;
+    // Told whether a write reply came back without error.
+    using WriteDone = std::function<void(bool ok)>;
+
+    using Options = RequestOptions;
+
+    Link(QStatusBar *statusBar, QObject *parent = nullptr);
+    ~Link() override;
+
+    // Where requests go unless a dialog names its server directly.
+    void setServerAddressSource(std::function<int()> source);
+    int serverAddress() const;
+
+    // Replaces the client object (serial or TCP); returns false when it could
+    // not be created, after reporting that on the status bar.
+    bool createClient(ClientType type);
+    QModbusClient *device() const { return m_device; }
+    QModbusDevice::State state() const;
+    bool isConnected() const { return state() == QModbusDevice::ConnectedState; }
+
+    // Opens the serial link with the bridge's fixed line parameters.
+    bool openSerial(const QString &portName);
+    void close();
+
+    QStatusBar *statusBar() const { return m_statusBar; }
+    void showMessage(const QString &text, int timeout = 0);
+    void clearMessage();
+
+    // Read action: sends a read of [start, start + count) and hands the reply's
+    // values to `decode` (missing registers read as 0 through codec::valueAt).
+    // Errors get the standard read texts. Returns false when nothing was sent.
+    // `context` ends the request's handling when it is destroyed first.
+    bool read(quint16 start, quint16 count, QObject *context, Decoder decode,
+              Options options = Options());
+
+    // Lower level: sends a read and returns the pending reply (null when the
+    // link refused it, after "Read error: ...", or when it finished at once).
+    QModbusReply *sendRead(quint16 start, quint16 count, int server = -1);
+
+    // Write action: sends one block. `done` (optional) runs after the standard
+    // write reporting. Returns false when nothing was sent.
+    bool write(quint16 start, const QVector<quint16> &values, QObject *context = nullptr,
+               WriteDone done = WriteDone(), Options options = Options());
+
+    // One-register helpers used by many pages.
+    bool readSingleRegister(quint16 address, QObject *context, Decoder decode);
+    bool readIntoLineEdit(quint16 address, QLineEdit *edit);       // signed decimal
+    bool readIntoCheckBox(quint16 address, QAbstractButton *box);  // non-zero = checked
+    bool writeLineEditRegister(QLineEdit *edit, quint16 address);
+
+    // Standard reporting of a failed reply; returns true when there was an error.
+    bool reportReadError(QModbusReply *reply);
+    bool reportWriteError(QModbusReply *reply);
+    static QString exceptionCodeText(const QModbusReply *reply);
+
+    // Runs the event loop for `ms` milliseconds (in slices of at most 100 ms).
+    // Returns false as soon as `guard` (when given) has been destroyed, so the
+    // caller can stop without touching an object that went away.
+    static bool waitWithEvents(int ms, const QObject *guard = nullptr);
+
+signals:
+    void stateChanged(int state);
+    // The port went away under an open link (adapter pulled): the window runs
+    // its Disconnect procedure once.
+    void linkLost(const QString &errorText);
+
+private:
+    void onErrorOccurred(QModbusDevice::Error error);
+    void onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options);
+
+    QPointer<QStatusBar> m_statusBar;
+    QModbusClient *m_device = nullptr;
+    std::function<int()> m_serverAddress;
+    bool m_lostReported = false;
+};

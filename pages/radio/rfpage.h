@@ -1,0 +1,20 @@
+// Signal quality: RSSI and SNR.
+#pragma once
+
+#include <QWidget>
+
+namespace Ui { class RfPage; }
+
+class Link;
+
+class RfPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RfPage(Link *link, QWidget *parent = nullptr);
+    ~RfPage() override;
+
+private:
+    Ui::RfPage *ui;
+    Link *m_link;
+};

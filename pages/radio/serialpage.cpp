@@ -1,0 +1,77 @@
+#include "pages/radio/serialpage.h"
+#include "ui_serialpage.h"
+
+#include "link/codec.h"
+#include "link/link.h"
+
+#include <QMessageBox>
+
+namespace {
+constexpr quint16 BlockStart = 0;
+constexpr quint16 BlockCount = 5;
+}
+
+SerialPage::SerialPage(Link *link, QWidget *parent)
+    : QWidget(parent), ui(new Ui::SerialPage), m_link(link)
+{
+    ui->setupUi(this);
+}
+
+SerialPage::~SerialPage()
+{
+    delete ui;
+}
+
+void SerialPage::setAddressRowVisible(bool visible)
+{
+    ui->label_8->setVisible(visible);
+    ui->portEdit_2->setVisible(visible);
+    ui->label_71->setVisible(visible);
+}
+
+void SerialPage::on_serialBtnRead_clicked()
+{
+    m_link->read(BlockStart, BlockCount, this,
+                 [this](const QVector<quint16> &v) { serialReadReady(v); });
+}
+
+void SerialPage::serialReadReady(const QVector<quint16> &v)
+{
+    // An index the combo does not have leaves it without a current item; a
+    // data or stop bit count it does not list leaves its selection alone.
+    ui->s_baudCombo->setCurrentIndex(codec::valueAt(v, 0) < ui->s_baudCombo->count()
+                                         ? codec::valueAt(v, 0) : -1);
+    ui->s_dataBitsCombo->setCurrentText(QString::number(codec::valueAt(v, 1)));
+    ui->s_stopBitsCombo->setCurrentText(QString::number(codec::valueAt(v, 2)));
+    ui->s_parityCombo->setCurrentIndex(codec::valueAt(v, 3) < ui->s_parityCombo->count()
+                                           ? codec::valueAt(v, 3) : -1);
+}
+
+void SerialPage::on_serialBtn_clicked()
+{
+    if (!m_link->device())
+        return;
+    m_link->clearMessage();
+    bool ok = false;
+    const int address = ui->portEdit_2->text().toInt(&ok);
+    if (!ok || address < 1 || address > 250) {
+        QMessageBox::information(nullptr, tr("Error"),
+                                 tr("Device Modbus Address Should between 1 and 250!"));
+        return;
+    }
+    // A read of an index the device does not define leaves a combo without
+    // a current item; writing that back would send 0xFFFF.
+    if (ui->s_baudCombo->currentIndex() < 0 || ui->s_parityCombo->currentIndex() < 0) {
+        QMessageBox::information(nullptr, tr("Error"),
+                                 tr("Please choose a baud rate and a parity before writing."));
+        return;
+    }
+    const QVector<quint16> values{
+        quint16(ui->s_baudCombo->currentIndex()),
+        quint16(ui->s_dataBitsCombo->currentText().toInt()),
+        quint16(ui->s_stopBitsCombo->currentText().toInt()),
+        quint16(ui->s_parityCombo->currentIndex()),
+        quint16(address),
+    };
+    m_link->write(BlockStart, values, this);
+}

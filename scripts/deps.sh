@@ -1,0 +1,17 @@
+# Installs the Debian packages named in the arguments that are missing.
+# Sourced by the run and test scripts.
+nw_install_missing() {
+  local missing=()
+  for pkg in "$@"; do
+    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+NW_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialbus5-dev
+                   libqt5serialport5-dev libmodbus-dev)

@@ -1,0 +1,113 @@
+// nodeweave-sim: a simulated NB500/NB520 bridge on a pseudo-terminal.
+//
+// Prints the port path alone on the first line of standard output, then serves
+// until SIGINT or SIGTERM.
+#include "simbridge.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+int main(int argc, char *argv[])
+{
+    // Block the stop signals before any thread exists; they are collected by sigwait().
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("nodeweave-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated NB500/NB520 LoRa bridge (Modbus RTU on a pseudo-terminal).\n"
+        "Prints the port path on the first line, then serves until SIGINT/SIGTERM."));
+    parser.addHelpOption();
+    const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model name (default NB500-400)."),
+                                   QStringLiteral("NAME"), QStringLiteral("NB500-400"));
+    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("Stored user name (default admin)."),
+                                  QStringLiteral("USER"), QStringLiteral("admin"));
+    const QCommandLineOption password(QStringLiteral("password"),
+                                      QStringLiteral("Stored password (default admin)."),
+                                      QStringLiteral("PASSWORD"), QStringLiteral("admin"));
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Create a symbolic link to the port at PATH."),
+                                  QStringLiteral("PATH"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Answer every request after MS ms."),
+                                   QStringLiteral("MS"), QStringLiteral("0"));
+    const QCommandLineOption noAnswer(QStringLiteral("no-answer"), QStringLiteral("Never answer."));
+    const QCommandLineOption exception(
+        QStringLiteral("exception"),
+        QStringLiteral("Answer requests touching registers FIRST..LAST with exception CODE (repeatable)."),
+        QStringLiteral("FIRST-LAST:CODE"));
+    const QCommandLineOption badCrc(QStringLiteral("bad-crc"), QStringLiteral("Damage the CRC of every reply."));
+    parser.addOptions({model, user, password, link, delay, noAnswer, exception, badCrc});
+    parser.process(app);
+
+    sim::Options options;
+    options.model = parser.value(model);
+    options.user = parser.value(user);
+    options.password = parser.value(password);
+    options.linkPath = parser.value(link);
+
+    bool ok = false;
+    const int delayMs = parser.value(delay).toInt(&ok);
+    if (!ok || delayMs < 0) {
+        std::fprintf(stderr, "nodeweave-sim: bad --delay value\n");
+        return 2;
+    }
+
+    QList<sim::FaultRule> rules;
+    const QRegularExpression spec(QStringLiteral("^\\s*(\\w+)\\s*-\\s*(\\w+)\\s*:\\s*(\\w+)\\s*$"));
+    for (const QString &value : parser.values(exception)) {
+        const QRegularExpressionMatch m = spec.match(value);
+        bool ok1 = false, ok2 = false, ok3 = false;
+        sim::FaultRule rule;
+        rule.kind = sim::Fault::Exception;
+        if (m.hasMatch()) {
+            rule.first = m.captured(1).toInt(&ok1, 0);
+            rule.last = m.captured(2).toInt(&ok2, 0);
+            rule.code = m.captured(3).toInt(&ok3, 0);
+        }
+        if (!ok1 || !ok2 || !ok3 || rule.first < 0 || rule.last > 0xFFFF || rule.first > rule.last
+            || rule.code < 1 || rule.code > 255) {
+            std::fprintf(stderr, "nodeweave-sim: bad --exception value '%s' (want FIRST-LAST:CODE)\n",
+                         qPrintable(value));
+            return 2;
+        }
+        rules.append(rule);
+    }
+    if (parser.isSet(noAnswer)) {
+        sim::FaultRule rule;
+        rule.kind = sim::Fault::NoAnswer;
+        rules.append(rule);
+    }
+    if (parser.isSet(badCrc)) {
+        sim::FaultRule rule;
+        rule.kind = sim::Fault::BadCrc;
+        rules.append(rule);
+    }
+
+    sim::SimBridge bridge(options);
+    for (const sim::FaultRule &rule : rules)
+        bridge.addFault(rule);
+    bridge.setDelay(delayMs);
+    if (!bridge.start()) {
+        std::fprintf(stderr, "nodeweave-sim: %s\n", qPrintable(bridge.errorString()));
+        return 1;
+    }
+    std::printf("%s\n", QFile::encodeName(bridge.portPath()).constData());
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    bridge.stop();
+    return 0;
+}

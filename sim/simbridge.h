@@ -1,0 +1,99 @@
+// A simulated NB500/NB520 bridge: a Modbus RTU server on a pseudo-terminal.
+//
+// It is built on libmodbus, independently of Qt's Modbus classes, so tests
+// that drive the application against it do not check Qt against itself.
+// The server runs on its own thread; every public member is thread-safe.
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <QList>
+#include <memory>
+
+namespace sim {
+
+// One write request as the bridge received it (function 6 or 16).
+struct WriteRecord {
+    int start = 0;
+    QVector<quint16> values;
+};
+
+enum class Fault {
+    NoAnswer,    // the request is swallowed: the client runs into its time-out
+    Exception,   // answered with a Modbus exception (code in FaultRule::code)
+    BadCrc,      // the normal reply, with a damaged CRC
+    ShortReply,  // a read reply that carries fewer registers than asked (a valid frame)
+    ExtraBytes,  // the normal reply followed by a few stray bytes
+};
+
+// A fault applies to requests whose register block overlaps [first, last].
+struct FaultRule {
+    Fault kind = Fault::NoAnswer;
+    int first = 0;
+    int last = 0xFFFF;
+    int code = 2;        // exception code for Fault::Exception
+    int function = 0;    // 0: any function code; else only 3, 6 or 16
+    int count = -1;      // -1: every matching request; n > 0: the next n ones
+};
+
+struct Options {
+    QString model = QStringLiteral("NB500-400");
+    QString user = QStringLiteral("admin");
+    QString password = QStringLiteral("admin");
+    int serverAddress = 1;
+    // When set, a symbolic link at this path points at the pseudo-terminal,
+    // so the port keeps its name when the device is unplugged and plugged again.
+    QString linkPath;
+};
+
+class SimBridge {
+public:
+    explicit SimBridge(const Options &options = Options());
+    ~SimBridge();  // stops the server, closes the pseudo-terminal, removes the link
+
+    bool start();              // opens the pseudo-terminal and starts serving
+    void stop();               // like unplug(): stops serving, closes the pseudo-terminal, removes the link
+    QString portPath() const;  // the link path when set, else the slave device path
+    QString errorString() const;
+
+    // The register map (65536 holding registers).
+    quint16 reg(int address) const;
+    QVector<quint16> regs(int address, int count) const;
+    void setReg(int address, quint16 value);
+    void setRegs(int address, const QVector<quint16> &values);
+    void setText(int address, int count, const QString &text); // register text, zero padded
+    QString text(int address, int count) const;                // register text, cut at the first zero
+
+    // Every write the bridge accepted or refused, in arrival order: each well-formed
+    // write request (function 6, or 16 with a consistent quantity and byte count)
+    // addressed to this bridge that reached the handler, whether it was stored,
+    // refused with an exception (fault rule, bad address, refused login) or a login
+    // attempt (start 199, count 16, which is never stored into the map). Not
+    // recorded: requests swallowed by a Fault::NoAnswer rule, broadcasts, requests
+    // to other addresses and frames with a bad CRC. A refused write leaves the
+    // register map unchanged.
+    QList<WriteRecord> writes() const;
+    // Writes whose block overlaps [first, last].
+    QList<WriteRecord> writesIn(int first, int last) const;
+    void clearWrites();
+    // Requests received (any function), for tests that assert "nothing sent": every
+    // frame with a good CRC addressed to this bridge or broadcast, including those
+    // swallowed by a Fault::NoAnswer rule.
+    int requestCount() const;
+
+    // Fault injection.
+    void addFault(const FaultRule &rule);
+    void clearFaults();
+    void setDelay(int ms);     // every answer leaves this long after the request
+
+    // The device disappears: the pseudo-terminal is closed (and the link removed).
+    void unplug();
+    // The device comes back on a new pseudo-terminal (the link path, if any, is kept).
+    bool replug();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace sim

@@ -1,0 +1,303 @@
+// Connect, login, identification and Disconnect, driving the real window
+// against the simulated bridge.
+#include "testsupport.h"
+
+#include "link/link.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QModbusClient>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+QStringList items(QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list << box->itemText(i);
+    return list;
+}
+
+QList<int> enabledTabs(QTabWidget *tabs)
+{
+    QList<int> list;
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->isTabEnabled(i))
+            list << i;
+    return list;
+}
+}
+
+class TestConnect : public QObject
+{
+    Q_OBJECT
+private slots:
+    void identification_data();
+    void identification();
+    void refusedLoginThenAccepted();
+    void quitAndCloseLogin();
+    void secondConnectIgnoredAndLongCredentials();
+    void modelReadFailures_data();
+    void modelReadFailures();
+    void disconnectRestoresWindow();
+    void lostPortAndReturn();
+    void closingDuringWaits();
+};
+
+void TestConnect::identification_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QStringList>("currentInputs");
+    QTest::addColumn<QStringList>("frequencies");
+    QTest::addColumn<int>("band");
+    QTest::newRow("NB500-400") << "NB500-400" << QStringList{ "1", "3" }
+                               << QStringList{ "433", "470", "490" } << 0;
+    QTest::newRow("NB520-900") << "NB520-900" << QStringList{ "1", "3" }
+                               << QStringList{ "868", "915" } << 1;
+    QTest::newRow("NB520-TH") << "NB520-TH" << QStringList{ "1", "3" }
+                              << QStringList{ "920", "925" } << 2;
+    QTest::newRow("no markers") << "XY-1" << QStringList{} << QStringList{} << 0;
+}
+
+void TestConnect::identification()
+{
+    QFETCH(QString, model);
+    sim::Options options;
+    options.model = model;
+    Harness h(options);
+    QVERIFY(h.startWindow());
+    h.bridge().setReg(256, 0);  // ABP
+    h.bridge().setReg(257, 1);  // confirmed uplinks
+
+    QCOMPARE(h.find<QComboBox>("portComboBox")->currentText(), h.bridge().portPath());
+    QVERIFY(h.connectAs("admin", "admin"));
+
+    // The login went to 199..214 as register text.
+    const auto logins = h.bridge().writesIn(199, 214);
+    QCOMPARE(logins.size(), 1);
+    QCOMPARE(logins.first().start, 199);
+    QCOMPARE(logins.first().values.mid(0, 3), (QVector<quint16>{ 0x6164, 0x6D69, 0x6E00 }));
+    QCOMPARE(logins.first().values.size(), 16);
+
+    auto *name = h.find<QLineEdit>("portEdit_3");
+    QVERIFY(name->text().startsWith(model));
+    QCOMPARE(name->text().size(), 16);  // zero bytes kept
+    QTEST(items(h.find<QComboBox>("currentInputComboBox")), "currentInputs");
+    QTEST(items(h.find<QComboBox>("FrequencyComboBox")), "frequencies");
+    QTEST(h.window()->frequencyBand(), "band");
+    QCOMPARE(enabledTabs(h.find<QTabWidget>("tabWidget")), (QList<int>{ 0, 3, 4, 5, 7 }));
+    QVERIFY(!h.find<QLineEdit>("portEdit_2")->isVisible() || !model.startsWith("NB"));
+
+    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Disconnect"));
+    QVERIFY(!h.find<QAction>("actionConnect")->isEnabled());
+    QVERIFY(h.find<QAction>("actionDisconnect")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(h.find<QRadioButton>("abpEnable")->isChecked(), 10000);
+    QVERIFY(!h.find<QRadioButton>("otaaEnable")->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(h.find<QCheckBox>("txConfirmCheckBox")->isChecked(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.status(), QString("OK!"), 10000);
+    QVERIFY(!h.loginDialog());
+    QVERIFY(h.boxes.boxes.isEmpty());
+}
+
+void TestConnect::refusedLoginThenAccepted()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    QVERIFY(h.startConnect());
+    QVERIFY(h.submitLogin("admin", "wrong"));
+    QTRY_COMPARE_WITH_TIMEOUT(h.boxes.boxes.size(), 1, 10000);
+    QCOMPARE(h.boxes.lastTitle(), QString("Login"));
+    QCOMPARE(h.boxes.lastText(), QString("Please Check Username and Password."));
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QVERIFY(h.loginDialog());
+    QVERIFY(h.window()->isConnecting());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+    QVERIFY(h.window()->link()->isConnected());
+    QVERIFY(!h.loginDialog());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500-400"));
+    QCOMPARE(h.bridge().writesIn(199, 214).size(), 2);
+}
+
+void TestConnect::quitAndCloseLogin()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    for (const char *how : { "quitPushButton", "close" }) {
+        QDialog *login = h.startConnect();
+        QVERIFY(login);
+        if (QByteArray(how) == "close")
+            login->close();
+        else
+            login->findChild<QPushButton *>(how)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+        QVERIFY(!h.loginDialog());
+        QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
+        QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
+        QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
+    }
+    QCOMPARE(h.bridge().requestCount(), 0);
+    // The window still connects afterwards.
+    QVERIFY(h.connectAs());
+    QVERIFY(h.window()->link()->isConnected());
+}
+
+void TestConnect::secondConnectIgnoredAndLongCredentials()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    QVERIFY(h.startConnect());
+    h.find<QPushButton>("connectButton")->click();
+    h.find<QAction>("actionConnect")->trigger();
+    QCOMPARE(h.window()->findChildren<QDialog *>("logindialog").size(), 1);
+
+    // Longer than the bridge's 16 characters: refused before anything is sent.
+    QVERIFY(h.submitLogin(QString(17, 'u'), "admin"));
+    QTRY_COMPARE_WITH_TIMEOUT(h.boxes.boxes.size(), 1, 10000);
+    QCOMPARE(h.boxes.lastTitle(), QString("Login"));
+    QVERIFY(h.submitLogin("admin", QString(17, 'p')));
+    QTRY_COMPARE_WITH_TIMEOUT(h.boxes.boxes.size(), 2, 10000);
+    QCOMPARE(h.bridge().requestCount(), 0);
+    QVERIFY(h.loginDialog());
+
+    // Exactly 16 characters are sent in full (and refused by the bridge).
+    QVERIFY(h.submitLogin(QString(16, 'u'), "admin"));
+    QTRY_COMPARE_WITH_TIMEOUT(h.boxes.boxes.size(), 3, 10000);
+    QCOMPARE(h.boxes.lastText(), QString("Please Check Username and Password."));
+    const auto logins = h.bridge().writes();
+    QCOMPARE(logins.size(), 1);
+    QCOMPARE(logins.first().start, 199);
+    QCOMPARE(logins.first().values.mid(0, 8), QVector<quint16>(8, 0x7575));
+}
+
+void TestConnect::modelReadFailures_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("time-out") << int(sim::Fault::NoAnswer) << "Unknown Device"
+                              << "Unknown Device: Please input the correct type of IOT Devices.";
+    QTest::newRow("exception") << int(sim::Fault::Exception) << ""
+                               << "Read response error: .+ \\(Mobus exception: 0x2\\)";
+}
+
+void TestConnect::modelReadFailures()
+{
+    QFETCH(int, fault);
+    Harness h;
+    QVERIFY(h.startWindow());
+    h.window()->link()->device()->setNumberOfRetries(0);
+    sim::FaultRule rule;
+    rule.kind = sim::Fault(fault);
+    rule.first = 133;
+    rule.last = 140;
+    rule.code = 2;
+    h.bridge().addFault(rule);
+
+    QVERIFY(h.connectAs());
+    QTEST(h.find<QLineEdit>("portEdit_3")->text(), "name");
+    QVERIFY(h.window()->link()->isConnected());
+    QCOMPARE(h.find<QComboBox>("currentInputComboBox")->count(), 0);
+    QCOMPARE(h.find<QComboBox>("FrequencyComboBox")->count(), 0);
+    // The later reads do not hide the error.
+    QTRY_COMPARE_WITH_TIMEOUT(h.bridge().requestCount(), 4, 10000);
+    QFETCH(QString, status);
+    QVERIFY2(QRegularExpression("^" + status + "$").match(h.status()).hasMatch(),
+             qPrintable(h.status()));
+    QVERIFY(!h.loginDialog());
+}
+
+void TestConnect::disconnectRestoresWindow()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    QVERIFY(h.connectAs());
+    QModbusClient *client = h.window()->link()->device();
+    h.find<QPushButton>("connectButton")->click();
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+    QCOMPARE(h.find<QComboBox>("FrequencyComboBox")->count(), 0);
+    QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
+    QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
+    h.find<QTabWidget>("tabWidget")->setCurrentIndex(0);
+    QVERIFY(h.find<QLineEdit>("portEdit_2")->isVisible());
+    QCOMPARE(h.window()->link()->device(), client);
+
+    // The menu entry connects again with the same client.
+    h.find<QAction>("actionConnect")->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(h.loginDialog(), 10000);
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500"));
+    QCOMPARE(h.window()->link()->device(), client);
+}
+
+void TestConnect::lostPortAndReturn()
+{
+    sim::Options options;
+    options.linkPath = QDir::temp().filePath(
+        QString("nodeweave-test-%1").arg(QCoreApplication::applicationPid()));
+    Harness h(options);
+    QVERIFY(h.startWindow());
+    QVERIFY(h.connectAs());
+
+    h.bridge().unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QPushButton>("connectButton")->text(), QString("Connect"),
+                              10000);
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QVERIFY(!h.status().isEmpty());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+    // The port watch drops the vanished port...
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QComboBox>("portComboBox")->findText(h.bridge().portPath()),
+                              -1, 10000);
+
+    // ...and lists it again when it is back; Connect then works.
+    QVERIFY(h.bridge().replug());
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QComboBox>("portComboBox")->currentText(),
+                              h.bridge().portPath(), 10000);
+    QVERIFY(h.connectAs());
+    QVERIFY(h.window()->link()->isConnected());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500"));
+}
+
+void TestConnect::closingDuringWaits()
+{
+    {   // Closing while the login dialog waits.
+        Harness h;
+        QVERIFY(h.startWindow());
+        QVERIFY(h.startConnect());
+        h.window()->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+        QVERIFY(!h.loginDialog());
+    }
+    {   // Deleting the window while identification waits for the model name.
+        Harness h;
+        QVERIFY(h.startWindow());
+        sim::FaultRule rule;
+        rule.first = 133;
+        rule.last = 140;
+        h.bridge().addFault(rule);
+        QVERIFY(h.startConnect());
+        QVERIFY(h.submitLogin("admin", "admin"));
+        QTRY_VERIFY_WITH_TIMEOUT(h.window()->isLoginAccepted(), 10000);
+        QPointer<MainWindow> window = h.window();
+        delete h.window();
+        QVERIFY(!window);
+        // Pending replies and timers now find no window.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+QTEST_MAIN(TestConnect)
+#include "test_connect.moc"

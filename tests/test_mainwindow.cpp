@@ -1,0 +1,160 @@
+// The window before and around a connection: start-up state, menus, themes,
+// the port list and the PC serial settings dialog.
+#include "testsupport.h"
+
+#include "link/settingsdialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QtTest>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startupState();
+    void themes();
+    void tmoTabReadsOnlyWhenCurrent();
+    void settingsDialogApply_data();
+    void settingsDialogApply();
+    void quitClosesAndDisconnects();
+};
+
+void TestMainWindow::startupState()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    MainWindow *w = h.window();
+    QCOMPARE(w->windowTitle(), QString("Nodeweave V1.0.1"));
+    QCOMPARE(w->minimumSize(), QSize(1027, 735));
+    QCOMPARE(w->maximumSize(), QSize(1027, 735));
+
+    auto *tabs = h.find<QTabWidget>("tabWidget");
+    const QStringList titles{ "Serial", "Group Net", "LoRa", "LoRa Wan", "I/O", "RF", "Adjust",
+                              "RTU", " Rule Chain", " Chain Monitor", "Event Log", "TMO I/O",
+                              "TimeSetting" };
+    const QStringList pages{ "tab", "LoraNet_2", "LoraNet", "tab_3", "IO", "tab_2", "tab_9",
+                             "sensor", "tab_10", "tab_13", "tab_14", "tab_15", "tab_16" };
+    QCOMPARE(tabs->count(), titles.size());
+    for (int i = 0; i < tabs->count(); ++i) {
+        QCOMPARE(tabs->tabText(i), titles.at(i));
+        QCOMPARE(tabs->widget(i)->objectName(), pages.at(i));
+        QCOMPARE(tabs->isTabEnabled(i), QList<int>({ 0, 3, 4, 5, 7 }).contains(i));
+    }
+    QCOMPARE(tabs->currentIndex(), 7);
+
+    QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
+    QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
+    for (const char *name : { "actionExit", "actionOptions", "action_Settings", "action_Default",
+                              "actionDa_rk", "actionHelp_2" })
+        QVERIFY2(h.find<QAction>(name)->isEnabled(), name);
+    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
+    for (const char *name : { "connectType", "serverEdit", "sensorTypeCombox" })
+        QVERIFY2(h.find<QWidget>(name)->isHidden(), name);
+    QCOMPARE(h.find<QComboBox>("sensorTypeCombox")->count(), 21);
+    tabs->setCurrentIndex(0);
+    QVERIFY(!h.find<QLineEdit>("portEdit_2")->isVisible());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+    // The simulated bridge's port comes first in the list.
+    QCOMPARE(h.find<QComboBox>("portComboBox")->itemText(0), h.bridge().portPath());
+
+    // "Help" without a help file does nothing visible.
+    h.find<QAction>("actionHelp_2")->trigger();
+    QVERIFY(h.boxes.boxes.isEmpty());
+    QCOMPARE(h.bridge().requestCount(), 0);
+}
+
+void TestMainWindow::themes()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    auto *tabs = h.find<QTabWidget>("tabWidget");
+    h.find<QAction>("actionDa_rk")->trigger();
+    QVERIFY(tabs->isTabEnabled(6));
+    QVERIFY(h.window()->styleSheet().contains("#222222", Qt::CaseInsensitive));
+    QVERIFY(tabs->styleSheet().contains("QTabBar::tab:disabled {width: 0; color: transparent;}"));
+    h.find<QAction>("action_Default")->trigger();
+    QVERIFY(!tabs->isTabEnabled(6));
+    QVERIFY(!h.window()->styleSheet().isEmpty());
+    QVERIFY(!h.window()->styleSheet().contains("#222222", Qt::CaseInsensitive));
+}
+
+void TestMainWindow::tmoTabReadsOnlyWhenCurrent()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    QVERIFY(h.connectAs());
+    h.bridge().setReg(903, 1);
+    h.bridge().setReg(900, 0);
+    auto *tabs = h.find<QTabWidget>("tabWidget");
+    auto *current = h.find<QCheckBox>("currentEnableCheckBox");
+    auto *voltage = h.find<QCheckBox>("voltageEnableCheckBox");
+    voltage->setChecked(true);
+    QTRY_COMPARE_WITH_TIMEOUT(h.status(), QString("OK!"), 10000);
+
+    int before = h.bridge().requestCount();
+    tabs->setCurrentIndex(0);
+    tabs->setCurrentIndex(4);
+    QCOMPARE(h.bridge().requestCount(), before);
+
+    tabs->setTabEnabled(11, true);  // identification keeps it hidden
+    tabs->setCurrentIndex(11);
+    QTRY_VERIFY_WITH_TIMEOUT(current->isChecked() && !voltage->isChecked(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.bridge().requestCount(), before + 2, 10000);
+    QVERIFY(h.bridge().writes().size() == 1);  // only the login
+}
+
+void TestMainWindow::settingsDialogApply_data()
+{
+    QTest::addColumn<QString>("parity");
+    QTest::addColumn<QString>("stopBits");
+    QTest::addColumn<int>("parityValue");
+    QTest::addColumn<int>("stopBitsValue");
+    QTest::newRow("No") << "No" << "1" << 0 << 1;
+    QTest::newRow("Even") << "Even" << "2" << 2 << 2;
+    QTest::newRow("Mark, 1.5") << "Mark" << "3" << 5 << 3;
+}
+
+void TestMainWindow::settingsDialogApply()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    h.find<QAction>("actionOptions")->trigger();
+    auto *dialog = h.window()->findChild<SettingsDialog *>();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString("PC Serial Settings"));
+    QCOMPARE(dialog->findChild<QComboBox *>("baudCombo")->currentText(), QString("115200"));
+    QCOMPARE(dialog->findChild<QSpinBox *>("timeoutSpinner")->value(), 1000);
+
+    QFETCH(QString, parity);
+    QFETCH(QString, stopBits);
+    dialog->findChild<QComboBox *>("parityCombo")->setCurrentText(parity);
+    dialog->findChild<QComboBox *>("stopBitsCombo")->setCurrentText(stopBits);
+    dialog->findChild<QComboBox *>("baudCombo")->setCurrentText("9600");
+    dialog->findChild<QPushButton *>("applyButton")->click();
+    QVERIFY(!dialog->isVisible());
+    QTEST(dialog->settings().parity, "parityValue");
+    QTEST(dialog->settings().stopBits, "stopBitsValue");
+    QCOMPARE(dialog->settings().baud, 9600);
+}
+
+void TestMainWindow::quitClosesAndDisconnects()
+{
+    Harness h;
+    QVERIFY(h.startWindow());
+    QVERIFY(h.connectAs());
+    QVERIFY(h.window()->isVisible());
+    h.find<QAction>("actionExit")->trigger();
+    QVERIFY(!h.window()->isVisible());
+    QVERIFY(!h.window()->findChild<QPushButton *>("connectButton")->text().isEmpty());
+    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -1,0 +1,67 @@
+// Shared pieces of the integration tests: a catcher for modal message boxes
+// and a harness that runs the real window against the simulated bridge.
+#pragma once
+
+#include "app/mainwindow.h"
+#include "sim/simbridge.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+class QDialog;
+
+// Records and dismisses every modal message box (the static QMessageBox
+// calls run their own loop, so a timer finds them as the active modal widget).
+class BoxCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    struct Box { QString title; QString text; };
+
+    explicit BoxCatcher(QObject *parent = nullptr);
+    QList<Box> boxes;
+    void clear() { boxes.clear(); }
+    QString lastTitle() const { return boxes.isEmpty() ? QString() : boxes.last().title; }
+    QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().text; }
+    bool autoClose = true;
+
+private:
+    void poll();
+    QTimer m_timer;
+};
+
+class Harness
+{
+public:
+    explicit Harness(const sim::Options &options = sim::Options());
+    ~Harness();
+
+    bool startWindow();
+    MainWindow *window() const { return m_window; }
+    sim::SimBridge &bridge() { return *m_bridge; }
+    QString status() const;
+
+    template <typename T> T *find(const QString &name) const
+    {
+        return m_window->findChild<T *>(name);
+    }
+
+    // Clicks Connect and waits for the login dialog.
+    QDialog *startConnect();
+    // Fills and submits the open login dialog.
+    bool submitLogin(const QString &user, const QString &password);
+    // A whole Connect: login, then identification until the procedure ends.
+    bool connectAs(const QString &user = QStringLiteral("admin"),
+                   const QString &password = QStringLiteral("admin"));
+    QDialog *loginDialog() const;
+
+    BoxCatcher boxes;
+
+private:
+    std::unique_ptr<sim::SimBridge> m_bridge;
+    QPointer<MainWindow> m_window;
+};
