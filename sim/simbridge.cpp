@@ -129,6 +129,7 @@ struct SimBridge::Private {
     mutable std::mutex mutex;
     std::vector<quint16> regs = std::vector<quint16>(kRegisterCount, 0);
     QList<WriteRecord> writes;
+    QList<ReadRecord> reads;
     QList<FaultRule> faults;
     int requests = 0;
     int delayMs = 0;
@@ -466,6 +467,18 @@ void SimBridge::clearWrites()
     d->writes.clear();
 }
 
+QList<ReadRecord> SimBridge::reads() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return QList<ReadRecord>(d->reads.begin(), d->reads.end());
+}
+
+void SimBridge::clearReads()
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->reads.clear();
+}
+
 int SimBridge::requestCount() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
@@ -615,6 +628,8 @@ void SimBridge::Private::handle(int fd, const uint8_t *req, int length)
             return;
 
         const Block block = blockOf(req, length);
+        if (fc == 3 && length >= 8)
+            reads.append(ReadRecord{get16(req + 2), get16(req + 4)});
         for (int i = 0; i < faults.size(); ++i) {
             FaultRule &rule = faults[i];
             if (!ruleMatches(rule, fc, block))

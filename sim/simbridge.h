@@ -18,6 +18,12 @@ struct WriteRecord {
     QVector<quint16> values;
 };
 
+// One read request (function 3) as the bridge received it.
+struct ReadRecord {
+    int start = 0;
+    int count = 0;
+};
+
 enum class Fault {
     NoAnswer,    // the request is swallowed: the client runs into its time-out
     Exception,   // answered with a Modbus exception (code in FaultRule::code)
@@ -76,6 +82,9 @@ public:
     // Writes whose block overlaps [first, last].
     QList<WriteRecord> writesIn(int first, int last) const;
     void clearWrites();
+    // Every read request addressed to us (answered or not), in arrival order.
+    QList<ReadRecord> reads() const;
+    void clearReads();
     // Requests received (any function), for tests that assert "nothing sent": every
     // frame with a good CRC addressed to this bridge or broadcast, including those
     // swallowed by a Fault::NoAnswer rule.

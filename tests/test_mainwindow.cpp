@@ -98,16 +98,20 @@ void TestMainWindow::tmoTabReadsOnlyWhenCurrent()
     voltage->setChecked(true);
     QTRY_COMPARE_WITH_TIMEOUT(h.status(), QString("OK!"), 10000);
 
-    int before = h.bridge().requestCount();
+    h.bridge().clearReads();
     tabs->setCurrentIndex(0);
     tabs->setCurrentIndex(4);
-    QCOMPARE(h.bridge().requestCount(), before);
+    QVERIFY(h.bridge().reads().isEmpty());
 
     tabs->setTabEnabled(11, true);  // identification keeps it hidden
     tabs->setCurrentIndex(11);
     QTRY_VERIFY_WITH_TIMEOUT(current->isChecked() && !voltage->isChecked(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(h.bridge().requestCount(), before + 2, 10000);
-    QVERIFY(h.bridge().writes().size() == 1);  // only the login
+    const auto reads = h.bridge().reads();
+    QCOMPARE(reads.size(), 2);
+    QCOMPARE(reads.at(0).start, 903);
+    QCOMPARE(reads.at(1).start, 900);
+    QCOMPARE(reads.at(0).count, 1);
+    QCOMPARE(h.bridge().writes().size(), 1);  // only the login
 }
 
 void TestMainWindow::settingsDialogApply_data()
