@@ -51,3 +51,13 @@ quint16 valueAt(const QVector<quint16> &values, int index)
 }
 
 } // namespace codec
+
+namespace codec {
+
+QString ruleTypeText(int code)
+{
+    static const char *const names[] = { "V-V", "V-A", "A-V", "A-A" };
+    return code >= 0 && code < 4 ? QString::fromLatin1(names[code]) : QString();
+}
+
+} // namespace codec

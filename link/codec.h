@@ -32,3 +32,11 @@ inline int signedValue(quint16 value) { return static_cast<qint16>(value); }
 quint16 valueAt(const QVector<quint16> &values, int index);
 
 } // namespace codec
+
+namespace codec {
+
+// The rule chain's conversion type: 0 "V-V", 1 "V-A", 2 "A-V", 3 "A-A";
+// any other code has no text.
+QString ruleTypeText(int code);
+
+} // namespace codec

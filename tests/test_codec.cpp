@@ -17,6 +17,7 @@ private slots:
     void textToRegisters();
     void lineEditValue_data();
     void lineEditValue();
+    void ruleTypeText();
     void modelGating_data();
     void modelGating();
 };
@@ -81,6 +82,14 @@ void TestCodec::lineEditValue()
     QFETCH(int, value);
     QCOMPARE(int(codec::lineEditValue(text)), value);
     QCOMPARE(codec::signedValue(0xFFFF), -1);
+}
+
+void TestCodec::ruleTypeText()
+{
+    QCOMPARE(codec::ruleTypeText(0), QString("V-V"));
+    QCOMPARE(codec::ruleTypeText(3), QString("A-A"));
+    QCOMPARE(codec::ruleTypeText(4), QString());
+    QCOMPARE(codec::ruleTypeText(-1), QString());
 }
 
 void TestCodec::modelGating_data()
