@@ -20,6 +20,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QStatusTipEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -183,6 +184,16 @@ void MainWindow::on_tabWidget_currentChanged(int index)
 {
     if (index == TabTmo && m_tmoPage)
         m_tmoPage->readEnables();
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    // Hovering a menu entry without a status tip would clear the status bar
+    // and with it an "OK!" or an error the engineer has not read yet.
+    if (event->type() == QEvent::StatusTip
+        && static_cast<QStatusTipEvent *>(event)->tip().isEmpty())
+        return true;
+    return QMainWindow::event(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

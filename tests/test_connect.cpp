@@ -41,6 +41,7 @@ class TestConnect : public QObject
 private slots:
     void identification_data();
     void identification();
+    void otherSeriesRefused();
     void refusedLoginThenAccepted();
     void quitAndCloseLogin();
     void secondConnectIgnoredAndLongCredentials();
@@ -104,6 +105,26 @@ void TestConnect::identification()
     QTRY_COMPARE_WITH_TIMEOUT(h.status(), QString("OK!"), 10000);
     QVERIFY(!h.loginDialog());
     QVERIFY(h.boxes.boxes.isEmpty());
+}
+
+void TestConnect::otherSeriesRefused()
+{
+    sim::Options options;
+    options.model = "NB-NT400";
+    Harness h(options);
+    QVERIFY(h.startWindow());
+    QVERIFY(h.connectAs());
+    QCOMPARE(h.boxes.boxes.size(), 1);
+    QCOMPARE(h.boxes.lastText(), QString("Please Connect LoraWan Series Production!"));
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
+    QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
+    QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
+    QVERIFY(!h.window()->isLoginAccepted());
+    h.find<QTabWidget>("tabWidget")->setCurrentIndex(0);
+    QVERIFY(h.find<QLineEdit>("portEdit_2")->isVisible());
+    QCOMPARE(h.find<QComboBox>("FrequencyComboBox")->count(), 0);  // no band for a refused product
 }
 
 void TestConnect::refusedLoginThenAccepted()

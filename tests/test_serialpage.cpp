@@ -154,6 +154,10 @@ void TestSerialPage::standardReporting()
     QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), 10000);
     QTest::qWait(500);
     QCOMPARE(h->status(), QString("OK!"));
+    // Hovering a menu entry does not wipe it.
+    QStatusTipEvent hover{ QString() };
+    QApplication::sendEvent(h->window(), &hover);
+    QCOMPARE(h->status(), QString("OK!"));
     QCOMPARE(combo("s_baudCombo")->currentText(), QString("9600"));
 }
 
