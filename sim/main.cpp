@@ -65,9 +65,9 @@ int main(int argc, char *argv[])
     }
 
     QList<sim::FaultRule> rules;
-    const QRegularExpression spec(QStringLiteral("^\\s*(\\w+)\\s*-\\s*(\\w+)\\s*:\\s*(\\w+)\\s*$"));
+    const QRegularExpression rangeAndCode(QStringLiteral("^\\s*(\\w+)\\s*-\\s*(\\w+)\\s*:\\s*(\\w+)\\s*$"));
     for (const QString &value : parser.values(exception)) {
-        const QRegularExpressionMatch m = spec.match(value);
+        const QRegularExpressionMatch m = rangeAndCode.match(value);
         bool ok1 = false, ok2 = false, ok3 = false;
         sim::FaultRule rule;
         rule.kind = sim::Fault::Exception;
