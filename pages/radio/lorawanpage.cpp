@@ -56,14 +56,18 @@ void LoraWanPage::upLinkAckReadReady(const QVector<quint16> &v)
         ui->txConfirmCheckBox->setChecked(false);
 }
 
+// The two buttons sit in different boxes, so the page keeps them exclusive.
+// A click on the chosen method keeps it chosen and writes it again.
 void LoraWanPage::on_otaaEnable_clicked()
 {
+    ui->otaaEnable->setChecked(true);
     ui->abpEnable->setChecked(false);
     m_link->write(ActivationRegister, { 1 }, this);
 }
 
 void LoraWanPage::on_abpEnable_clicked()
 {
+    ui->abpEnable->setChecked(true);
     ui->otaaEnable->setChecked(false);
     m_link->write(ActivationRegister, { 0 }, this);
 }
