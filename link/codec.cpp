@@ -61,3 +61,144 @@ QString ruleTypeText(int code)
 }
 
 } // namespace codec
+
+// ---- Radio and network pages.
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+namespace codec {
+
+static QString hexByte(int b)
+{
+    return QStringLiteral("%1").arg(b & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+QString registersToHexText(const QVector<quint16> &values)
+{
+    QStringList bytes;
+    for (quint16 v : values)
+        bytes << hexByte(v >> 8) << hexByte(v);
+    return bytes.join(QLatin1Char(' '));
+}
+
+QVector<quint16> hexTextToRegisters(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char(' '));
+    QVector<quint16> regs;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        // toUInt gives 0 for an empty part or one that is no hex number.
+        const uint high = parts.at(i).toUInt(nullptr, 16);
+        const uint low = parts.at(i + 1).toUInt(nullptr, 16);
+        regs.append(quint16((high * 256 + low) & 0xFFFF));
+    }
+    return regs;
+}
+
+bool parseHexBlock(const QString &text, int byteCount, QVector<quint16> *registers)
+{
+    static const QRegularExpression group(QStringLiteral("^[0-9A-Fa-f]{2}$"));
+    static const QRegularExpression run(QStringLiteral("^[0-9A-Fa-f]+$"));
+    const QString trimmed = text.trimmed();
+    QStringList bytes;
+    if (trimmed.contains(QLatin1Char(' '))) {
+        const QStringList parts = trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString &p : parts) {
+            if (!group.match(p).hasMatch())
+                return false;
+            bytes << p;
+        }
+    } else if (run.match(trimmed).hasMatch() && trimmed.size() % 2 == 0) {
+        for (int i = 0; i < trimmed.size(); i += 2)
+            bytes << trimmed.mid(i, 2);
+    } else {
+        return false;
+    }
+    if (bytes.size() != byteCount || byteCount % 2 != 0)
+        return false;
+    QVector<quint16> regs;
+    for (int i = 0; i < bytes.size(); i += 2)
+        regs.append(quint16(bytes.at(i).toUInt(nullptr, 16) << 8 | bytes.at(i + 1).toUInt(nullptr, 16)));
+    if (registers)
+        *registers = regs;
+    return true;
+}
+
+QString loraFrequencyText(quint16 value)
+{
+    return QString::number(value / 10.0, 'g', 4);
+}
+
+QVector<bool> bitmapToFlags(const QVector<quint16> &registers, int idCount)
+{
+    QVector<bool> flags(idCount, false);
+    for (int r = 0; r < registers.size(); ++r) {
+        for (int b = 0; b < 16; ++b) {
+            const int row = 16 * r + b;
+            if (row < idCount && (registers.at(r) >> b) & 1)
+                flags[row] = true;
+        }
+    }
+    return flags;
+}
+
+QVector<quint16> flagsToBitmap(const QVector<bool> &flags, int registerCount)
+{
+    QVector<quint16> regs(registerCount, 0);
+    for (int m = 0; m < flags.size() && m < 16 * registerCount; ++m)
+        if (flags.at(m))
+            regs[m / 16] |= quint16(1u << (m % 16));
+    return regs;
+}
+
+QList<ScanMapEntry> scanMapFromRegisters(const QVector<quint16> &registers, int entryCount)
+{
+    QList<ScanMapEntry> list;
+    for (int i = 0; i < registers.size(); i += 2) {
+        ScanMapEntry e;
+        e.id = quint8(registers.at(i) & 0xFF);
+        e.functionCode = quint8(registers.at(i) >> 8);
+        e.reg = valueAt(registers, i + 1);
+        list.append(e);
+    }
+    while (list.size() < entryCount)
+        list.append(ScanMapEntry());
+    return list;
+}
+
+QVector<quint16> scanMapHalf(const QList<ScanMapEntry> &rows, int entryCount,
+                             bool (*qualifies)(const ScanMapEntry &))
+{
+    QVector<quint16> regs;
+    for (const ScanMapEntry &e : rows) {
+        if (regs.size() / 2 >= entryCount)
+            break;
+        if (qualifies(e))
+            regs << quint16(e.functionCode << 8 | e.id) << e.reg;
+    }
+    // Zero entries after the compacted rows, so no stale entry stays behind.
+    regs.resize(2 * entryCount);
+    return regs;
+}
+
+bool scanRowForFirstHalf(const ScanMapEntry &e)
+{
+    return (e.id != 0 || e.functionCode != 0) && e.functionCode >= 1 && e.functionCode <= 4;
+}
+
+bool scanRowForSecondHalf(const ScanMapEntry &e)
+{
+    return e.id != 0 || e.functionCode != 0 || e.reg != 0;
+}
+
+const char AesKeyAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+QString proposeAesKey()
+{
+    QString key;
+    for (int i = 0; i < 16; ++i)
+        key.append(QLatin1Char(AesKeyAlphabet[QRandomGenerator::system()->bounded(36)]));
+    return key;
+}
+
+} // namespace codec

@@ -40,3 +40,63 @@ namespace codec {
 QString ruleTypeText(int code);
 
 } // namespace codec
+
+// ---- Radio and network pages: LoRaWAN hex text, LoRa frequency, group net
+// destination bitmap, auto scan map.
+
+// One row of the auto scan map: two registers, (functionCode << 8 | id), reg.
+struct ScanMapEntry {
+    quint8 id = 0;
+    quint8 functionCode = 0;
+    quint16 reg = 0;
+    bool operator==(const ScanMapEntry &o) const
+    {
+        return id == o.id && functionCode == o.functionCode && reg == o.reg;
+    }
+};
+
+namespace codec {
+
+// Hex byte text: every register as two bytes, high byte first, each byte as
+// two upper-case hex digits, bytes separated by single blanks.
+QString registersToHexText(const QVector<quint16> &values);
+
+// The registers a hex byte text describes: split at every blank (empty parts
+// stay), parts taken in pairs as high and low byte, each read as a hex number
+// (0 when it is none), an unpaired last part dropped.
+QVector<quint16> hexTextToRegisters(const QString &text);
+
+// Strict form for a block of `byteCount` bytes: exactly that many two-digit
+// hex groups separated by blanks, or one run of 2 * byteCount hex digits,
+// either case, blanks around it ignored. Returns false for anything else.
+bool parseHexBlock(const QString &text, int byteCount, QVector<quint16> *registers);
+
+// LoRa carrier frequency register (MHz x 10) as the page shows it: at most
+// four significant digits (4330 gives "433", 4705 gives "470.5").
+QString loraFrequencyText(quint16 value);
+
+// Destination bitmap: bit b of register r stands for ID 16r + b + 1.
+// flags[i] tells whether ID i + 1 is set; `idCount` flags are returned.
+QVector<bool> bitmapToFlags(const QVector<quint16> &registers, int idCount);
+// `registerCount` registers from the flags; IDs beyond the block are ignored.
+QVector<quint16> flagsToBitmap(const QVector<bool> &flags, int registerCount);
+
+// Auto scan map: entries from register pairs, padded with empty entries to
+// `entryCount`.
+QList<ScanMapEntry> scanMapFromRegisters(const QVector<quint16> &registers, int entryCount);
+// The registers of one half of the map: the rows that `qualifies` accepts,
+// compacted in row order, then zero entries up to `entryCount` entries.
+QVector<quint16> scanMapHalf(const QList<ScanMapEntry> &rows, int entryCount,
+                             bool (*qualifies)(const ScanMapEntry &));
+// The row rules of the two halves: the first half writes a row that names an
+// ID or a function code and has a function code of 1 to 4; the second half
+// writes every row that has any field set.
+bool scanRowForFirstHalf(const ScanMapEntry &e);
+bool scanRowForSecondHalf(const ScanMapEntry &e);
+
+// An AES key proposal: 16 characters of digits and lower-case letters drawn
+// from the operating system's cryptographic generator.
+QString proposeAesKey();
+extern const char AesKeyAlphabet[];
+
+} // namespace codec

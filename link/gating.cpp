@@ -110,6 +110,7 @@ void MainWindow::gateTabs()
     }
     if (gating.band >= 0) {
         m_frequencyBand = gating.band;
+        m_loraPage->setFrequencyBand(gating.band);
         m_loraPage->setFrequencyItems(gating.frequencies);
     }
     ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));

@@ -13,3 +13,14 @@ RfPage::~RfPage()
 {
     delete ui;
 }
+
+// Both values are signed: a weak signal reads as a negative number.
+void RfPage::on_RSSIRead_clicked()
+{
+    m_link->readIntoLineEdit(160, ui->rssiLineEdit);
+}
+
+void RfPage::on_SNNRRead_clicked()
+{
+    m_link->readIntoLineEdit(161, ui->snnrLineEdit);
+}

@@ -14,6 +14,10 @@ public:
     explicit RfPage(Link *link, QWidget *parent = nullptr);
     ~RfPage() override;
 
+private slots:
+    void on_RSSIRead_clicked();
+    void on_SNNRRead_clicked();
+
 private:
     Ui::RfPage *ui;
     Link *m_link;

@@ -1,0 +1,232 @@
+#include "tools/asdialog.h"
+#include "ui_asdialog.h"
+
+#include "link/link.h"
+
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QModbusClient>
+#include <QModbusReply>
+#include <QPointer>
+
+namespace {
+constexpr int Server = 1;
+constexpr quint16 BasicStart = 810;
+constexpr quint16 BasicCount = 3;
+constexpr quint16 MapStart = 813;
+constexpr quint16 MapCount = 40;
+constexpr int MapEntries = 20;
+constexpr int HalfEntries = 10;
+constexpr quint16 SecondHalfStart = MapStart + 2 * HalfEntries;  // 833
+// The bridge stores the first half of the map before it takes the second.
+constexpr int HalfPause = 1800;
+
+const Qt::Alignment LeftCentred = Qt::AlignLeft | Qt::AlignVCenter;
+
+// Writes go to server 1 and leave the status bar alone until the reply.
+bool writeToBridge(Link *link, quint16 start, const QVector<quint16> &values)
+{
+    RequestOptions options;
+    options.server = Server;
+    options.clearStatus = false;
+    return link->write(start, values, link, Link::WriteDone(), options);
+}
+}
+
+// ---- mapModel
+
+mapModel::mapModel(QObject *parent) : QAbstractTableModel(parent)
+{
+    for (int i = 0; i < MapEntries; ++i)
+        m_list.append(ScanMapEntry());
+}
+
+int mapModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_list.size();
+}
+
+int mapModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant mapModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_list.size())
+        return QVariant();
+    if (role == Qt::TextAlignmentRole)
+        return int(LeftCentred);
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    const ScanMapEntry &e = m_list.at(index.row());
+    const uint field = index.column() == 0 ? e.id : index.column() == 1 ? e.functionCode : e.reg;
+    return field == 0 ? QString() : QString::number(field);
+}
+
+bool mapModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= m_list.size())
+        return false;
+    ScanMapEntry &e = m_list[index.row()];
+    switch (index.column()) {
+    case 0:
+        e.id = quint8(value.toUInt() & 0xFF);
+        break;
+    case 1: {
+        const int code = value.toInt();
+        if (code >= 1 && code <= 4) {
+            e.functionCode = quint8(code);
+        } else {
+            QMessageBox::warning(nullptr, tr("tip"),
+                                 tr("please input function code 1 or 2 or 3 or 4"));
+            e.functionCode = 0;
+        }
+        break;
+    }
+    case 2:
+        e.reg = quint16(value.toUInt() & 0xFFFF);
+        break;
+    default:
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
+}
+
+QVariant mapModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::TextAlignmentRole)
+        return int(LeftCentred);
+    if (role == Qt::DisplayRole && orientation == Qt::Horizontal) {
+        switch (section) {
+        case 0: return tr("ID");
+        case 1: return tr("Function Code");
+        case 2: return tr("REG");
+        default: break;
+        }
+    }
+    return QVariant();
+}
+
+Qt::ItemFlags mapModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return QAbstractTableModel::flags(index);
+    return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
+}
+
+void mapModel::setList(const QList<ScanMapEntry> &list)
+{
+    beginResetModel();
+    m_list = list;
+    endResetModel();
+}
+
+// ---- asDialog
+
+asDialog::asDialog(Link *link, QWidget *parent)
+    : QDialog(parent), ui(new Ui::asDialog), m_link(link), m_mapModel(new mapModel(this))
+{
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(348, 564);
+    ui->pushButton->hide();
+
+    QTableView *view = ui->mapTableView;
+    view->setModel(m_mapModel);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setShowGrid(false);
+    view->setFrameShape(QFrame::NoFrame);
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    view->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+}
+
+asDialog::~asDialog()
+{
+    delete ui;
+}
+
+// The dialog's reads say nothing: a failed read leaves the widgets alone.
+void asDialog::readQuietly(quint16 start, quint16 count,
+                           void (asDialog::*decode)(const QVector<quint16> &))
+{
+    QModbusClient *device = m_link->device();
+    if (!device)
+        return;
+    QModbusReply *reply = device->sendReadRequest(
+        QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, count), Server);
+    if (!reply)
+        return;
+    if (reply->isFinished()) {
+        reply->deleteLater();
+        return;
+    }
+    connect(reply, &QModbusReply::finished, this, [this, reply, decode] {
+        if (reply->error() == QModbusDevice::NoError)
+            (this->*decode)(reply->result().values());
+    });
+    // Released also when the dialog was closed before the answer came.
+    connect(reply, &QModbusReply::finished, reply, [reply] { reply->deleteLater(); });
+}
+
+void asDialog::on_checkMapPushButton_clicked()
+{
+    readQuietly(BasicStart, BasicCount, &asDialog::mapEnableSlot);
+}
+
+void asDialog::mapEnableSlot(const QVector<quint16> &v)
+{
+    ui->mapEnableRadioButton->setChecked(codec::valueAt(v, 0) != 0);
+    ui->mapLoopLineEdit->setText(QString::number(codec::valueAt(v, 1)));
+    ui->mapIntervalLineEdit->setText(QString::number(codec::valueAt(v, 2)));
+}
+
+void asDialog::on_applyMapPushButton_clicked()
+{
+    if (!m_link->device())
+        return;
+    const QVector<quint16> values{
+        quint16(ui->mapEnableRadioButton->isChecked() ? 1 : 0),
+        codec::lineEditValue(ui->mapLoopLineEdit->text()),
+        codec::lineEditValue(ui->mapIntervalLineEdit->text()),
+    };
+    writeToBridge(m_link, BasicStart, values);
+}
+
+void asDialog::on_asCheckPushButton_clicked()
+{
+    readQuietly(MapStart, MapCount, &asDialog::mapSetSlot);
+}
+
+void asDialog::mapSetSlot(const QVector<quint16> &v)
+{
+    m_mapModel->setList(codec::scanMapFromRegisters(v, MapEntries));
+}
+
+void asDialog::on_appPushButton_clicked()
+{
+    if (!m_link->device())
+        return;
+    // Each half goes out as its full 20 registers: the qualifying rows, then
+    // empty entries, so the device keeps no stale entry of an earlier map.
+    const QList<ScanMapEntry> rows = m_mapModel->list();
+    const QVector<quint16> first =
+        codec::scanMapHalf(rows.mid(0, HalfEntries), HalfEntries, codec::scanRowForFirstHalf);
+    const QVector<quint16> second =
+        codec::scanMapHalf(rows.mid(HalfEntries, HalfEntries), HalfEntries,
+                           codec::scanRowForSecondHalf);
+
+    QPointer<Link> link(m_link);
+    QPointer<asDialog> self(this);
+    ui->appPushButton->setEnabled(false);
+    writeToBridge(link, MapStart, first);
+    // The window stays responsive meanwhile; the dialog may even be closed,
+    // the second half is sent all the same.
+    if (!Link::waitWithEvents(HalfPause, link) || !link)
+        return;
+    writeToBridge(link, SecondHalfStart, second);
+    if (self)
+        self->ui->appPushButton->setEnabled(true);
+}
