@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QModbusClient>
 #include <QPushButton>
-#include <QSharedPointer>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -64,18 +63,9 @@ void TestIoPages::init()
     h->window()->link()->clearMessage();
 }
 
-// Waits until everything sent so far has been answered and handled: the
-// link handles replies in request order, so a marker read that leaves the
-// status bar alone comes back last.
 void TestIoPages::waitIdle()
 {
-    auto done = QSharedPointer<bool>::create(false);
-    RequestOptions quiet;
-    quiet.showOk = false;
-    quiet.clearStatus = false;
-    QVERIFY(h->window()->link()->read(0, 1, nullptr,
-                                      [done](const QVector<quint16> &) { *done = true; }, quiet));
-    QTRY_VERIFY_WITH_TIMEOUT(*done, 15000);
+    QVERIFY(h->waitForReplies());
 }
 
 void TestIoPages::beforeIdentification()

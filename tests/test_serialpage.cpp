@@ -39,6 +39,7 @@ void TestSerialPage::initTestCase()
     QVERIFY(h->startWindow());
     h->window()->link()->device()->setNumberOfRetries(0);
     QVERIFY(h->connectAs());
+    QVERIFY(h->waitForReplies());  // no late "OK!" from the Connect
 }
 
 void TestSerialPage::cleanupTestCase()
