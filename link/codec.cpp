@@ -202,3 +202,32 @@ QString proposeAesKey()
 }
 
 } // namespace codec
+
+#include <cmath>
+
+namespace codec {
+
+quint16 channelRegister(quint16 base, int channel, int stride)
+{
+    return quint16((int(base) + channel * stride) & 0xFFFF);
+}
+
+int channelNumber(const QString &text)
+{
+    return text.toInt();
+}
+
+QString microampsText(quint16 microamps, int digits)
+{
+    return QString::number(microamps / 1000.0, 'g', digits);
+}
+
+quint16 microampsFromMilliamps(double milliamps)
+{
+    if (!(milliamps > 0))  // also NaN
+        return 0;
+    const double micro = std::trunc(milliamps * 1000.0 + 1e-6);
+    return micro >= 65535.0 ? quint16(65535) : quint16(micro);
+}
+
+} // namespace codec

@@ -100,3 +100,30 @@ QString proposeAesKey();
 extern const char AesKeyAlphabet[];
 
 } // namespace codec
+
+namespace codec {
+
+// Analog and PWM I/O channels.
+
+// The register of an I/O channel: the row's base address plus the channel
+// number times `stride` (2 for the PWM rows, which take a register pair),
+// wrapped to the 16-bit address space.
+quint16 channelRegister(quint16 base, int channel, int stride = 1);
+
+// The channel number a "Channel:" box shows; an empty box (no channels
+// offered yet) or a text that is not a number gives 0.
+int channelNumber(const QString &text);
+
+// A current register (thousandths of a milliampere, unsigned) as mA text in
+// general notation with `digits` significant digits: 12345 gives "12.345",
+// 4000 gives "4".
+QString microampsText(quint16 microamps, int digits);
+
+// A current typed in mA as the register value in thousandths of a mA,
+// truncated toward zero. Decimal fractions such as 4.001 are not exact in
+// binary floating point (4.001 * 1000 = 4000.9999...), so a tolerance far
+// below one thousandth keeps them from losing a unit. The caller has checked
+// the range; the result is clamped to 0..65535.
+quint16 microampsFromMilliamps(double milliamps);
+
+} // namespace codec

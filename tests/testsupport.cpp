@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QSharedPointer>
+
+#include "link/link.h"
 
 BoxCatcher::BoxCatcher(QObject *parent) : QObject(parent)
 {
@@ -86,4 +89,19 @@ bool Harness::connectAs(const QString &user, const QString &password)
     if (!startConnect() || !submitLogin(user, password))
         return false;
     return QTest::qWaitFor([this] { return !m_window->isConnecting(); }, 30000);
+}
+
+bool Harness::waitForReplies()
+{
+    // Replies come back in request order, so once a quiet marker read (one
+    // that leaves the status bar alone) is answered, everything sent before
+    // it has been handled.
+    auto done = QSharedPointer<bool>::create(false);
+    RequestOptions quiet;
+    quiet.showOk = false;
+    quiet.clearStatus = false;
+    if (!m_window->link()->read(0, 1, nullptr,
+                                [done](const QVector<quint16> &) { *done = true; }, quiet))
+        return false;
+    return QTest::qWaitFor([done] { return *done; }, 15000);
 }

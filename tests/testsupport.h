@@ -58,6 +58,10 @@ public:
     bool connectAs(const QString &user = QStringLiteral("admin"),
                    const QString &password = QStringLiteral("admin"));
     QDialog *loginDialog() const;
+    // Waits until every request sent so far has been answered and handled
+    // (identification, for one, ends with reads still on their way). Sends
+    // one read of register 0 that shows nothing.
+    bool waitForReplies();
 
     BoxCatcher boxes;
 

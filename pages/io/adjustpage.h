@@ -1,4 +1,5 @@
-// Calibration factors of the analog channels.
+// The "Adjust" page: the calibration factors of the analog channels, one
+// holding register each, shown as signed numbers and written as typed.
 #pragma once
 
 #include <QWidget>
@@ -13,6 +14,20 @@ class AdjustPage : public QWidget
 public:
     explicit AdjustPage(Link *link, QWidget *parent = nullptr);
     ~AdjustPage() override;
+
+private slots:
+    void on_vinRead_clicked();
+    void on_vinWrite_clicked();
+    void on_vinRead_2_clicked();
+    void on_vinWrite_2_clicked();
+    void on_voutRead_clicked();
+    void on_voutWrite_clicked();
+    void on_iinRead_clicked();
+    void on_iinWrite_clicked();
+    void on_iinRead_2_clicked();
+    void on_iinWrite_2_clicked();
+    void on_ioutRead_clicked();
+    void on_ioutWrite_clicked();
 
 private:
     Ui::AdjustPage *ui;
