@@ -120,6 +120,14 @@ void MainWindow::createPages()
     tabs->addTab(m_eventLogPage = new EventLogPage(m_link, tabs), tr("Event Log"));
     tabs->addTab(m_tmoPage = new TmoPage(m_link, tabs), tr("TMO I/O"));
     tabs->addTab(m_timeSettingPage = new TimeSettingPage(m_link, tabs), tr("TimeSetting"));
+
+    // The polling time-out unit depends on the identified model; a closed
+    // link invalidates the sensor table read from the bridge; the window's
+    // own schedule buttons act on the "TimeSetting" page.
+    m_rtuPage->setModelNameSource([this] { return ui->portEdit_3->text(); });
+    connect(this, &MainWindow::disconnected, m_rtuPage, &RtuPage::linkClosed);
+    m_timeSettingPage->attachScheduleButtons(ui->sensorTimeCheckPushButton,
+                                             ui->sensorTimeSetPushButton);
 }
 
 void MainWindow::wireActions()

@@ -211,6 +211,14 @@ void SimBridge::Private::factoryReset()
     set(256, {1, 0});                     // OTAA, 0
     set(801, {60});                       // upload interval
     set(808, {1000});                     // polling time-out
+    // Sensor timing: upload every 180 s, a 30 min countdown in countdown
+    // mode, clock at 2024-01-01 00:00 UTC, time zone UTC+8.
+    set(802, {180, 30, 0, 0x6592, 0x0080, quint16(-480)});
+    // Two RTU sensors in the table (7 registers per entry from 500).
+    setTextLocked(500, 4, QStringLiteral("TANK1"));
+    set(504, {0x0305, 40001, 2});
+    setTextLocked(507, 4, QStringLiteral("FLOW-02"));
+    set(511, {0x0411, 30001, 4});
     // I/O channel values: small plausible readings.
     for (int a = 1000; a <= 1111; ++a)
         regs[a] = quint16(((a - 1000) * 37) % 400 + 5);
