@@ -219,7 +219,6 @@ void TestMonitor::autoMode()
     // A tick reads the table; a tick during that read is skipped.
     QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     QVERIFY(!check()->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(monitorReads().size(), 1, Timeout);
     QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
     QTRY_VERIFY_WITH_TIMEOUT(check()->isEnabled(), Timeout);
     QCOMPARE(monitorReads().size(), 4);
@@ -248,7 +247,7 @@ void TestMonitor::closingDuringRead()
     QPointer<MainWindow> window = other.window();
     other.find<QRadioButton>("monitorRadioButton")->click();
     other.find<QPushButton>("monitorCheckpushButton")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(other.bridge().reads().size() >= 4, Timeout);
+    QVERIFY(!other.find<QPushButton>("monitorCheckpushButton")->isEnabled());
     window->close();
     delete window;
     QVERIFY(!window);

@@ -473,10 +473,8 @@ void TestRuleChain::closingDuringWaits()
         if (what == 0) {
             other.find<QLineEdit>("ruleNameLineEdit")->setText("gone");
             other.find<QPushButton>("ruleChainAddPushButton")->click();
-            QTRY_COMPARE_WITH_TIMEOUT(other.bridge().writes().size(), 2, Timeout);  // login, rule
         } else {
             other.find<QPushButton>("ruleChkPushButton")->click();
-            QTRY_VERIFY_WITH_TIMEOUT(other.bridge().reads().size() >= 3, Timeout);
         }
         QVERIFY(!other.find<QPushButton>(what == 0 ? "ruleChainAddPushButton" : "ruleChkPushButton")
                      ->isEnabled());
