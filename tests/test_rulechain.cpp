@@ -65,6 +65,8 @@ void TestRuleChain::initTestCase()
     QVERIFY(h->startWindow());
     h->window()->link()->device()->setNumberOfRetries(0);
     QVERIFY(h->connectAs());
+    // The identification's last reads are answered after Connect returns.
+    QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), Timeout);
     // Identification keeps the tab disabled; the page is complete all the same.
     QVERIFY(!h->find<QTabWidget>("tabWidget")->isTabEnabled(MainWindow::TabRuleChain));
     enableTab(h);
@@ -420,6 +422,8 @@ void TestRuleChain::fullRead()
     // The lost reply ends in its time-out after the read: wait for its report.
     QTRY_VERIFY_WITH_TIMEOUT(h->status().startsWith("Read response error:")
                              && h->status().contains("(code: 0x5)"), Timeout);
+    // The blocks behind the lost one are answered after the read has ended.
+    QTRY_VERIFY_WITH_TIMEOUT(!view()->isRowHidden(39), Timeout);
     for (int i = 0; i < 40; ++i) {
         const bool failed = (i >= 10 && i < 15) || (i >= 25 && i < 30);
         const bool used = i % 3 == 0 && !failed;

@@ -43,6 +43,7 @@ MonitorPage::MonitorPage(Link *link, QWidget *parent)
 
     m_readTimer = new QTimer(this);
     m_readTimer->setSingleShot(true);
+    m_readTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
     connect(m_readTimer, &QTimer::timeout, this, &MonitorPage::readNextBlock);
 }
 

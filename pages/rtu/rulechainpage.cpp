@@ -73,10 +73,12 @@ RuleChainPage::RuleChainPage(Link *link, QWidget *parent)
 
     m_addTimer = new QTimer(this);
     m_addTimer->setSingleShot(true);
+    m_addTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
     connect(m_addTimer, &QTimer::timeout, this,
             [this] { ui->ruleChainAddPushButton->setEnabled(true); });
     m_readTimer = new QTimer(this);
     m_readTimer->setSingleShot(true);
+    m_readTimer->setTimerType(Qt::PreciseTimer);
     connect(m_readTimer, &QTimer::timeout, this, &RuleChainPage::readNextBlock);
 }
 
