@@ -316,3 +316,66 @@ quint16 pollingTimeoutRegister(int seconds, const QString &modelName)
 }
 
 } // namespace codec
+
+// ---- Rule chain and chain monitor entries ----
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace codec {
+
+QString entryName(const QVector<quint16> &values, int offset)
+{
+    QString name;
+    for (int r = 0; r < 4; ++r) {
+        const quint16 v = valueAt(values, offset + r);
+        if ((v >> 8) == 0)
+            break;
+        name.append(QChar(v >> 8));
+        if ((v & 0xFF) == 0)
+            break;
+        name.append(QChar(v & 0xFF));
+    }
+    return name;
+}
+
+RuleChainEntry decodeRuleEntry(const QVector<quint16> &values, int offset)
+{
+    RuleChainEntry e;
+    e.name = entryName(values, offset);
+    e.inDeviceId = valueAt(values, offset + 4);
+    e.inChannel = valueAt(values, offset + 5);
+    e.outDeviceId = valueAt(values, offset + 6);
+    e.outChannel = valueAt(values, offset + 7);
+    e.type = valueAt(values, offset + 8);
+    e.tmoValue = valueAt(values, offset + 9);
+    return e;
+}
+
+QVector<quint16> ruleEntryRegisters(const RuleChainEntry &entry)
+{
+    QVector<quint16> regs = textToRegisters(entry.name.left(8), 4);
+    regs << entry.inDeviceId << entry.inChannel << entry.outDeviceId << entry.outChannel
+         << entry.type << entry.tmoValue;
+    return regs;
+}
+
+ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset)
+{
+    ChainMonitorEntry e;
+    e.tag = entryName(values, offset);
+    e.value = valueAt(values, offset + 4);
+    e.type = valueAt(values, offset + 5);
+    e.result = valueAt(values, offset + 6);
+    const quint32 seconds = quint32(valueAt(values, offset + 7)) << 16 | valueAt(values, offset + 8);
+    e.timeStamp = monitorTimeStamp(seconds);
+    return e;
+}
+
+QString monitorTimeStamp(quint32 seconds)
+{
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::LocalTime);
+    return QLocale().toString(local, QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
+}
+
+} // namespace codec

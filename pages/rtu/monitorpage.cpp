@@ -2,14 +2,146 @@
 #include "ui_monitorpage.h"
 
 #include "link/link.h"
+#include "pages/rtu/pacing.h"
+#include "pages/rtu/rulechainmodel.h"
+
+#include <QHeaderView>
+#include <QModbusReply>
+#include <QTimer>
+
+namespace {
+constexpr int BlockPause = 1000;   // between the blocks of a read
+constexpr int SettlePause = 6000;  // after the last block, before the rows are shown
+}
 
 MonitorPage::MonitorPage(Link *link, QWidget *parent)
     : QWidget(parent), ui(new Ui::MonitorPage), m_link(link)
 {
     ui->setupUi(this);
+
+    for (int i = 0; i < EntryCount; ++i) {
+        ChainMonitorEntry e;
+        e.index = quint16(i);
+        m_chainMonitorList.append(e);
+    }
+
+    m_model = new ruleMonitor(this);
+    m_model->setList(m_chainMonitorList);
+    QTableView *view = ui->MonitorView;
+    view->setModel(m_model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(true);
+    view->setFrameShape(QFrame::Box);
+    for (int c = 0; c < 4; ++c)
+        view->setColumnWidth(c, 170);
+    view->setColumnWidth(ruleMonitor::TimeColumn, 230);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    for (int r = 0; r < EntryCount; ++r)
+        view->setRowHidden(r, true);
+
+    m_readTimer = new QTimer(this);
+    m_readTimer->setSingleShot(true);
+    m_readTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
+    connect(m_readTimer, &QTimer::timeout, this, &MonitorPage::readNextBlock);
 }
 
 MonitorPage::~MonitorPage()
 {
     delete ui;
+}
+
+void MonitorPage::on_monitorRadioButton_clicked()
+{
+    if (!monitorTimer) {
+        monitorTimer = new QTimer(this);
+        monitorTimer->setObjectName(QStringLiteral("monitorTimer"));
+        monitorTimer->setInterval(AutoInterval);
+        connect(monitorTimer, &QTimer::timeout, this, &MonitorPage::on_monitorCheckpushButton_clicked);
+    }
+    if (ui->monitorRadioButton->isChecked())
+        monitorTimer->start();
+    else
+        monitorTimer->stop();
+}
+
+void MonitorPage::on_monitorCheckpushButton_clicked()
+{
+    // A tick of Auto mode that comes while a read is still running is
+    // skipped: a second read alongside would only double the traffic.
+    if (!m_link->device() || isReading())
+        return;
+    m_link->clearMessage();
+    ui->monitorCheckpushButton->setEnabled(false);
+    readNextBlock();
+}
+
+void MonitorPage::readNextBlock()
+{
+    if (m_readStep < BlockCount) {
+        const quint16 start = quint16(TableStart + BlockRegisters * m_readStep);
+        ++m_readStep;
+        if (QModbusReply *reply = m_link->sendRead(start, BlockRegisters))
+            connect(reply, &QModbusReply::finished, this, &MonitorPage::ruleMonitorTableReadReady);
+        m_readTimer->start(pacing::ms(BlockPause));
+        return;
+    }
+    if (m_readStep == BlockCount) {
+        ++m_readStep;
+        m_readTimer->start(pacing::ms(SettlePause));
+        return;
+    }
+    finishRead();
+}
+
+void MonitorPage::finishRead()
+{
+    m_model->setList(m_chainMonitorList);
+    for (int i = 0; i < EntryCount; ++i) {
+        if (!m_chainMonitorList.at(i).tag.isEmpty())
+            ui->MonitorView->setRowHidden(i, false);
+    }
+    ui->monitorCheckpushButton->setEnabled(true);
+    m_readStep = 0;
+}
+
+void MonitorPage::ruleMonitorTableReadReady()
+{
+    auto *reply = qobject_cast<QModbusReply *>(sender());
+    if (!reply)
+        return;
+    if (!m_link->reportReadError(reply)) {
+        // The reply's own start address says which ten rows it holds, so a
+        // refused or lost block cannot shift the rows of the others.
+        const QModbusDataUnit unit = reply->result();
+        const int offset = int(unit.startAddress()) - TableStart;
+        const int block = offset / BlockRegisters;
+        if (offset >= 0 && offset % BlockRegisters == 0 && block < BlockCount) {
+            const QVector<quint16> values = unit.values();
+            const bool late = !isReading();
+            for (int j = 0; j < 10; ++j) {
+                const int e = 10 * block + j;
+                ChainMonitorEntry entry =
+                    codec::decodeMonitorEntry(values, codec::MonitorEntryRegisters * j);
+                entry.index = quint16(e);
+                m_chainMonitorList[e] = entry;
+                // A block answered after its read ended shows its rows itself.
+                if (late && !entry.tag.isEmpty())
+                    ui->MonitorView->setRowHidden(e, false);
+            }
+            m_model->setList(m_chainMonitorList);
+        }
+    }
+    reply->deleteLater();
+}
+
+void MonitorPage::on_monitorClearPushButton_clicked()
+{
+    for (int i = 0; i < EntryCount; ++i) {
+        ChainMonitorEntry cleared;
+        cleared.index = quint16(i);
+        m_chainMonitorList[i] = cleared;
+        ui->MonitorView->setRowHidden(i, true);
+    }
 }

@@ -2,14 +2,380 @@
 #include "ui_rulechainpage.h"
 
 #include "link/link.h"
+#include "pages/rtu/pacing.h"
+#include "pages/rtu/rulechainedit.h"
+#include "pages/rtu/rulechainmodel.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QModbusClient>
+#include <QModbusReply>
+#include <QTimer>
+
+namespace {
+constexpr int AddPause = 4000;     // the device stores a new rule
+constexpr int BlockPause = 2000;   // between the blocks of a full read
+constexpr int DoneBoxTime = 2000;  // the closing note of a full read
+constexpr int WriteTimeout = 3000;
+
+quint16 entryStart(int index)
+{
+    return quint16(RuleChainPage::TableStart + codec::RuleEntryRegisters * index);
+}
+}
 
 RuleChainPage::RuleChainPage(Link *link, QWidget *parent)
     : QWidget(parent), ui(new Ui::RuleChainPage), m_link(link)
 {
     ui->setupUi(this);
+
+    for (int i = 0; i < EntryCount; ++i) {
+        RuleChainEntry e;
+        e.index = quint16(i);
+        m_ruleChainList.append(e);
+    }
+
+    for (int id = 1; id <= 250; ++id) {
+        ui->ruleInDeviceIDComboBox->addItem(QString::number(id));
+        ui->ruleOutIDComboBox->addItem(QString::number(id));
+    }
+    for (int ch = 0; ch <= 7; ++ch) {
+        ui->ruleInChComboBox->addItem(QString::number(ch));
+        ui->ruleOutChnComboBox->addItem(QString::number(ch));
+    }
+    on_ruleOutChnComboBox_currentIndexChanged(ui->ruleOutChnComboBox->currentIndex());
+
+    m_model = new RuleChain(this);
+    m_model->setList(m_ruleChainList);
+    QTableView *view = ui->RuleVIew;
+    view->setModel(m_model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(true);
+    view->setFrameShape(QFrame::Box);
+    const int widths[] = { 100, 85, 70, 100, 100, 80, 100 };
+    for (int c = 0; c < 7; ++c)
+        view->setColumnWidth(c, widths[c]);
+    view->setColumnHidden(RuleChain::IndexColumn, true);
+    for (int r = 0; r < EntryCount; ++r)
+        view->setRowHidden(r, true);
+
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_menu = new QMenu(this);
+    QAction *edit = m_menu->addAction(tr("Edit"));
+    QAction *remove = m_menu->addAction(tr("Delete"));
+    connect(edit, &QAction::triggered, this, &RuleChainPage::ruleChainEditAction);
+    connect(remove, &QAction::triggered, this, &RuleChainPage::ruleChainDelete);
+    connect(view, &QWidget::customContextMenuRequested, this, &RuleChainPage::ruleChainMenuPaint);
+
+    m_addTimer = new QTimer(this);
+    m_addTimer->setSingleShot(true);
+    m_addTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
+    connect(m_addTimer, &QTimer::timeout, this,
+            [this] { ui->ruleChainAddPushButton->setEnabled(true); });
+    m_readTimer = new QTimer(this);
+    m_readTimer->setSingleShot(true);
+    m_readTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_readTimer, &QTimer::timeout, this, &RuleChainPage::readNextBlock);
 }
 
 RuleChainPage::~RuleChainPage()
 {
+    delete m_doneBox;
     delete ui;
+}
+
+void RuleChainPage::storeEntry(int index, const RuleChainEntry &entry)
+{
+    if (index < 0 || index >= EntryCount)
+        return;
+    m_ruleChainList[index] = entry;
+    m_ruleChainList[index].index = quint16(index);
+}
+
+QString RuleChainPage::nameError(const QString &name)
+{
+    if (name.size() > 8)
+        return tr("Please set Rule-Name with maximum 8 words.");
+    if (name.isEmpty())
+        return tr("Please set Rule Name.");
+    // The device keeps one byte per character and takes a zero byte as the
+    // end of the name: anything outside Latin-1 would be stored as a name
+    // cut short, or as a free entry.
+    for (QChar c : name) {
+        if (c.unicode() == 0 || c.unicode() > 0xFF)
+            return tr("Please set Rule Name with Latin-1 characters only.");
+    }
+    return QString();
+}
+
+void RuleChainPage::refuse(const QString &text)
+{
+    QMessageBox::information(nullptr, tr("Error"), text);
+}
+
+void RuleChainPage::on_ruleOutChnComboBox_currentIndexChanged(int index)
+{
+    const bool shown = index == 4 || index == 5;
+    if (index == 4)
+        ui->label_136->setText(tr("Output Current(uA):"));
+    else if (index == 5)
+        ui->label_136->setText(tr("Output Voltage(mV):"));
+    ui->label_136->setVisible(shown);
+    ui->TMOValueLineEdit->setVisible(shown);
+    ui->label_137->setVisible(shown);
+}
+
+void RuleChainPage::on_ruleChainAddPushButton_clicked()
+{
+    m_link->clearMessage();
+    ui->ruleChainAddPushButton->setEnabled(false);
+
+    RuleChainEntry entry;
+    entry.name = ui->ruleNameLineEdit->text();
+    entry.inDeviceId = quint16(ui->ruleInDeviceIDComboBox->currentText().toInt());
+    entry.inChannel = quint16(ui->ruleInChComboBox->currentText().toInt());
+    entry.type = quint16(qMax(0, ui->ruleTypeComboBox->currentIndex()));
+    entry.outDeviceId = quint16(ui->ruleOutIDComboBox->currentText().toInt());
+    entry.outChannel = quint16(ui->ruleOutChnComboBox->currentText().toInt());
+
+    const QString valueText = ui->TMOValueLineEdit->text();
+    const bool hasValue = entry.outChannel == 4 || entry.outChannel == 5;
+    bool numeric = false;
+    const int raw = valueText.toInt(&numeric);
+    // The register holds 16 bits: the value is kept modulo 65536, and the
+    // limits below apply to what would be stored.
+    if (hasValue)
+        entry.tmoValue = quint16(quint32(numeric ? raw : 0) & 0xFFFF);
+
+    QString error = nameError(entry.name);
+    if (error.isEmpty() && hasValue) {
+        // A value that is not a number would be stored as 0.
+        if (valueText.isEmpty() || !numeric)
+            error = tr("Please set valid Current/Voltage value.");
+        else if (entry.outChannel == 4 && entry.tmoValue > 20000)
+            error = tr("Please set Current value less than 20000uA.");
+        else if (entry.outChannel == 4 && entry.tmoValue < 4000)
+            error = tr("Please set Current value greater than 4000uA.");
+        else if (entry.outChannel == 5 && entry.tmoValue > 10000)
+            error = tr("Please set Voltage value less than 10000.");
+    }
+    if (!error.isEmpty()) {
+        QPointer<RuleChainPage> alive(this);
+        refuse(error);
+        if (alive)
+            ui->ruleChainAddPushButton->setEnabled(true);
+        return;
+    }
+
+    int free = -1;
+    for (int i = 0; i < EntryCount && free < 0; ++i) {
+        if (m_ruleChainList.at(i).name.isEmpty())
+            free = i;
+    }
+    if (free >= 0) {
+        writeRuleChainEntry(entry, free);
+        storeEntry(free, entry);
+    }
+    m_model->setList(m_ruleChainList);
+    if (free >= 0)
+        ui->RuleVIew->setRowHidden(free, false);
+    m_addTimer->start(pacing::ms(AddPause));
+}
+
+void RuleChainPage::writeRuleChainEntry(const RuleChainEntry &entry, int index)
+{
+    QModbusClient *device = m_link->device();
+    if (!device || index < 0 || index >= EntryCount)
+        return;
+    device->setTimeout(WriteTimeout);
+    Link::Options options;
+    options.clearStatus = false;
+    m_link->write(entryStart(index), codec::ruleEntryRegisters(entry), this, Link::WriteDone(),
+                  options);
+}
+
+int RuleChainPage::entryAtRow(int row) const
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return -1;
+    bool ok = false;
+    const int i = m_model->index(row, RuleChain::IndexColumn).data().toInt(&ok);
+    return ok && i >= 0 && i < EntryCount ? i : -1;
+}
+
+void RuleChainPage::ruleChainMenuPaint(const QPoint &pos)
+{
+    const QModelIndex index = ui->RuleVIew->indexAt(pos);
+    if (!index.isValid())
+        return;
+    // The actions work on the row that was clicked, not on whatever row
+    // happens to be current.
+    m_menuRow = index.row();
+    QPointer<RuleChainPage> alive(this);
+    m_menu->exec(QCursor::pos());
+    if (alive)
+        m_menuRow = -1;
+}
+
+void RuleChainPage::ruleChainEditAction()
+{
+    if (m_menuRow < 0)
+        return;
+    openEditDialog(entryAtRow(m_menuRow));
+}
+
+void RuleChainPage::on_RuleVIew_doubleClicked(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    openEditDialog(entryAtRow(index.row()));
+}
+
+void RuleChainPage::openEditDialog(int entry)
+{
+    if (entry < 0)
+        return;
+    auto *dialog = new ruleChainEdit(this, entry);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(tr("Rule Chain Configuration"));
+    connect(dialog, &ruleChainEdit::ruleChainSignal, this, &RuleChainPage::ruleChainEditSlot);
+    dialog->show();
+}
+
+void RuleChainPage::ruleChainEditSlot(int index)
+{
+    if (index < 0 || index >= EntryCount)
+        return;
+    writeRuleChainEntry(m_ruleChainList.at(index), index);
+    m_model->setList(m_ruleChainList);
+    // An entry deleted or cleared while its dialog was open is in use again.
+    if (!m_ruleChainList.at(index).name.isEmpty())
+        ui->RuleVIew->setRowHidden(index, false);
+}
+
+void RuleChainPage::ruleChainDelete()
+{
+    QModbusClient *device = m_link->device();
+    if (!device)
+        return;
+    const int i = entryAtRow(m_menuRow);
+    if (i < 0)
+        return;
+    RuleChainEntry cleared;
+    cleared.index = quint16(i);
+    m_ruleChainList[i] = cleared;
+    device->setTimeout(WriteTimeout);
+    Link::Options options;
+    options.clearStatus = false;
+    m_link->write(entryStart(i), QVector<quint16>(codec::RuleEntryRegisters, 0), this,
+                  Link::WriteDone(), options);
+    ui->RuleVIew->setRowHidden(i, true);
+}
+
+void RuleChainPage::clearList()
+{
+    for (int i = 0; i < EntryCount; ++i) {
+        RuleChainEntry cleared;
+        cleared.index = quint16(i);
+        m_ruleChainList[i] = cleared;
+        ui->RuleVIew->setRowHidden(i, true);
+    }
+}
+
+void RuleChainPage::on_ruleClrPushButton_clicked()
+{
+    clearList();
+}
+
+void RuleChainPage::on_ruleChkPushButton_clicked()
+{
+    if (!m_link->device() || m_readStep > 0)
+        return;
+    m_link->clearMessage();
+    ui->ruleChkPushButton->setEnabled(false);
+    clearList();
+    readNextBlock();
+}
+
+void RuleChainPage::readNextBlock()
+{
+    if (m_readStep < BlockCount) {
+        const quint16 start = quint16(TableStart + BlockRegisters * m_readStep);
+        ++m_readStep;
+        if (QModbusReply *reply = m_link->sendRead(start, BlockRegisters))
+            connect(reply, &QModbusReply::finished, this, &RuleChainPage::ruleChainTableReadReady);
+        m_readTimer->start(pacing::ms(BlockPause));
+        return;
+    }
+    if (m_readStep == BlockCount) {
+        ++m_readStep;
+        delete m_doneBox;
+        m_doneBox = new QMessageBox(QMessageBox::Information, QString(),
+                                    tr("Read rule chain table configuration done, thanks for patience."),
+                                    QMessageBox::NoButton);
+        m_doneBox->setWindowIconText(tr("Tip"));
+        m_doneBox->setWindowModality(Qt::ApplicationModal);
+        m_doneBox->show();
+        m_readTimer->start(pacing::ms(DoneBoxTime));
+        return;
+    }
+    finishTableRead();
+}
+
+void RuleChainPage::finishTableRead()
+{
+    if (m_doneBox) {
+        m_doneBox->accept();
+        m_doneBox->deleteLater();
+    }
+    for (int i = 0; i < EntryCount; ++i) {
+        if (!m_ruleChainList.at(i).name.isEmpty())
+            ui->RuleVIew->setRowHidden(i, false);
+    }
+    m_model->setList(m_ruleChainList);
+    ui->ruleChkPushButton->setEnabled(true);
+    m_readStep = 0;
+}
+
+void RuleChainPage::ruleChainTableReadReady()
+{
+    auto *reply = qobject_cast<QModbusReply *>(sender());
+    if (!reply)
+        return;
+    if (!m_link->reportReadError(reply)) {
+        // The reply's own start address says which five entries it holds,
+        // whatever became of the other blocks.
+        const QModbusDataUnit unit = reply->result();
+        const int offset = int(unit.startAddress()) - TableStart;
+        const int block = offset / BlockRegisters;
+        if (offset >= 0 && offset % BlockRegisters == 0 && block < BlockCount) {
+            const QVector<quint16> values = unit.values();
+            const bool late = m_readStep == 0;
+            for (int j = 0; j < 5; ++j) {
+                const int e = 5 * block + j;
+                RuleChainEntry entry = codec::decodeRuleEntry(values, codec::RuleEntryRegisters * j);
+                entry.index = quint16(e);
+                m_ruleChainList[e] = entry;
+                // A block answered after the read ended shows its rules itself.
+                if (late && !entry.name.isEmpty())
+                    ui->RuleVIew->setRowHidden(e, false);
+            }
+            m_model->setList(m_ruleChainList);
+        }
+    }
+    reply->deleteLater();
+}
+
+void RuleChainPage::on_ruleIntervalChkPushButton_clicked()
+{
+    m_link->readIntoLineEdit(LoopTimeRegister, ui->ruleIntervalLineEdit);
+}
+
+void RuleChainPage::on_ruleIntervalSetPushButton_clicked()
+{
+    m_link->writeLineEditRegister(ui->ruleIntervalLineEdit, LoopTimeRegister);
 }

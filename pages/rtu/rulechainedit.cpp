@@ -1,0 +1,87 @@
+#include "pages/rtu/rulechainedit.h"
+#include "ui_rulechainedit.h"
+
+#include "pages/rtu/rulechainpage.h"
+
+#include <QMessageBox>
+#include <QPointer>
+
+ruleChainEdit::ruleChainEdit(RuleChainPage *parent, int index)
+    : QDialog(parent), ui(new Ui::ruleChainEdit), m_page(parent), m_index(index)
+{
+    ui->setupUi(this);
+    for (int id = 1; id <= 250; ++id) {
+        ui->ruleChainInIDComboBox->addItem(QString::number(id));
+        ui->ruleChainOutIDComBox->addItem(QString::number(id));
+    }
+    for (int ch = 0; ch <= 7; ++ch) {
+        ui->ruleChainInChComboBox->addItem(QString::number(ch));
+        ui->ruleChainOutChComboBox->addItem(QString::number(ch));
+    }
+
+    // A number outside a combo's items leaves it without a current item.
+    auto select = [](QComboBox *combo, int i) {
+        combo->setCurrentIndex(i >= 0 && i < combo->count() ? i : -1);
+    };
+    const RuleChainEntry &e = m_page->ruleChainList().value(index);
+    ui->ruleChainRuleNameEdit->setText(e.name);
+    select(ui->ruleChainInChComboBox, e.inChannel);
+    select(ui->ruleChainInIDComboBox, int(e.inDeviceId) - 1);
+    select(ui->ruleChainOutChComboBox, e.outChannel);
+    select(ui->ruleChainOutIDComBox, int(e.outDeviceId) - 1);
+    select(ui->ruleChainRuleTypeComBox, e.type);
+    ui->ruleChainTMOValueLineEdit->setText(QString::number(e.tmoValue));
+}
+
+ruleChainEdit::~ruleChainEdit()
+{
+    delete ui;
+}
+
+void ruleChainEdit::on_ruleChainEditPushButton_clicked()
+{
+    const QString name = ui->ruleChainRuleNameEdit->text();
+    const QString valueText = ui->ruleChainTMOValueLineEdit->text();
+    const int outChannel = ui->ruleChainOutChComboBox->currentText().toInt();
+    const bool hasValue = outChannel == 4 || outChannel == 5;
+    bool numeric = false;
+    int value = valueText.toInt(&numeric);
+    if (!numeric)
+        value = 0;
+
+    QString error = RuleChainPage::nameError(name);
+    if (error.isEmpty()) {
+        if (hasValue && (valueText.isEmpty() || !numeric))
+            error = tr("Please set valid Current/Voltage value.");
+        else if (value < 0)
+            error = tr("Please set Current/Voltage value greater than 0.");
+        else if (outChannel == 4 && value > 20000)
+            error = tr("Please set Current value less than 20000uA.");
+        else if (outChannel == 4 && value < 4000)
+            error = tr("Please set Current value greater than 4000uA.");
+        else if (outChannel == 5 && value > 10000)
+            error = tr("Please set Voltage value less than 10000.");
+        else if (ui->ruleChainInIDComboBox->currentIndex() < 0
+                 || ui->ruleChainInChComboBox->currentIndex() < 0
+                 || ui->ruleChainOutIDComBox->currentIndex() < 0
+                 || ui->ruleChainOutChComboBox->currentIndex() < 0
+                 || ui->ruleChainRuleTypeComBox->currentIndex() < 0)
+            error = tr("Please choose the device IDs, channels and type.");
+    }
+    if (!error.isEmpty()) {
+        QMessageBox::information(nullptr, tr("Error"), error);
+        return;
+    }
+
+    RuleChainEntry entry;
+    entry.name = name;
+    entry.tmoValue = hasValue ? quint16(value) : 0;
+    entry.inChannel = quint16(ui->ruleChainInChComboBox->currentText().toInt());
+    entry.inDeviceId = quint16(ui->ruleChainInIDComboBox->currentText().toInt());
+    entry.outChannel = quint16(outChannel);
+    entry.outDeviceId = quint16(ui->ruleChainOutIDComBox->currentText().toInt());
+    entry.type = quint16(ui->ruleChainRuleTypeComBox->currentIndex());
+    m_page->storeEntry(m_index, entry);
+    emit ruleChainSignal(m_index);
+    close();
+}
