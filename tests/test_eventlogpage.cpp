@@ -124,9 +124,12 @@ void TestEventLogPage::init()
 // Enable: register 3000 written 1, Check offered.
 void TestEventLogPage::switchOn()
 {
-    if (!enable()->isChecked())
-        enable()->click();
-    QTRY_COMPARE_WITH_TIMEOUT(h->bridge().reg(3000), quint16(1), 10000);
+    QVERIFY(!enable()->isChecked());
+    h->bridge().clearWrites();
+    enable()->click();
+    QTRY_COMPARE_WITH_TIMEOUT(h->bridge().writesIn(3000, 3000).size(), 1, 10000);
+    QCOMPARE(h->bridge().writesIn(3000, 3000).first().values, QVector<quint16>{ 1 });
+    QCOMPARE(h->bridge().reg(3000), quint16(1));
     QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), 10000);
     QVERIFY(check()->isEnabled());
     h->bridge().clearWrites();
@@ -213,9 +216,16 @@ void TestEventLogPage::sortAndClear()
         { "Fan", 20, 1, 200, 1796083200, 1 },
     };
     h->bridge().setEventLog(log);
-    switchOn();
+    // Check right after Enable: the port is taken only once the switch is written.
+    QVERIFY(!enable()->isChecked());
+    h->bridge().clearWrites();
+    enable()->click();
     check()->click();
     QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), 4, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(h->bridge().reg(3000), quint16(0), 10000);
+    const auto writes = h->bridge().writesIn(3000, 3000);
+    QCOMPARE(writes.size(), 2);
+    QCOMPARE(writes.first().values, QVector<quint16>{ 1 });
     QTRY_VERIFY_WITH_TIMEOUT(h->window()->link()->isConnected(), 10000);
     const QStringList fileOrder{ "Pump", "Alarm", "Valve", "Fan" };
     QCOMPARE(column(0), fileOrder);

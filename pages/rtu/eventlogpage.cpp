@@ -73,11 +73,15 @@ void EventLogPage::on_eventLogEnableRadioButton_clicked()
     if (!device)
         return;
     device->setTimeout(ResponseTimeout);
-    m_link->write(EnableRegister, { quint16(on ? 1 : 0) }, this, [this](bool ok) {
+    const bool sent = m_link->write(EnableRegister, { quint16(on ? 1 : 0) }, this, [this](bool ok) {
         if (ok && !m_exportError.isEmpty())
             m_link->showMessage(m_exportError, 0);
         m_exportError.clear();
+        if (m_enableWrites > 0 && --m_enableWrites == 0 && m_checkAfterWrite)
+            startCheck();
     });
+    if (sent)
+        ++m_enableWrites;
 }
 
 void EventLogPage::setupProgressDialog()
@@ -99,10 +103,34 @@ void EventLogPage::setupProgressDialog()
 
 void EventLogPage::on_ELogChkPushButton_clicked()
 {
-    if (!ui->eventLogEnableRadioButton->isChecked() || m_downloading)
+    if (!ui->eventLogEnableRadioButton->isChecked() || m_downloading || m_checkAfterWrite)
+        return;
+    if (m_enableWrites > 0) {
+        // Taking the port now would cut off the write that switches the
+        // transfer on: start once it is answered (or has had its time).
+        m_checkAfterWrite = true;
+        ui->ELogChkPushButton->setEnabled(false);
+        ui->eventLogEnableRadioButton->setEnabled(false);
+        QTimer::singleShot(ResponseTimeout + 1000, this, [this] {
+            if (!m_checkAfterWrite)
+                return;
+            m_enableWrites = 0;
+            startCheck();
+        });
+        return;
+    }
+    startCheck();
+}
+
+void EventLogPage::startCheck()
+{
+    m_checkAfterWrite = false;
+    if (m_downloading)
         return;
     m_portName = portName();
     if (m_portName.isEmpty()) {
+        ui->eventLogEnableRadioButton->setEnabled(true);
+        ui->ELogChkPushButton->setEnabled(ui->eventLogEnableRadioButton->isChecked());
         m_link->showMessage(tr("No serial port for the event log download."), 5000);
         return;
     }

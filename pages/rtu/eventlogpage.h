@@ -48,6 +48,7 @@ private slots:
     void on_ELogClearPushButton_clicked();
 
 private:
+    void startCheck();
     void requestTick();
     void abandon(const QString &reason);
     void giveBackPort();
@@ -63,6 +64,8 @@ private:
     QPointer<QProgressDialog> m_progress;
     QTimer *m_requestTimer = nullptr;
     int m_requestsSent = 0;
+    int m_enableWrites = 0;        // writes of the enable register not yet answered
+    bool m_checkAfterWrite = false; // Check waits for such a write
     bool m_downloading = false;
     bool m_reconnect = false;   // the link was open when the port was taken
     QString m_portName;
