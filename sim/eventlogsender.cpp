@@ -1,5 +1,7 @@
 #include "eventlogsender.h"
 
+#include <chrono>
+
 namespace sim {
 
 namespace {
@@ -45,11 +47,19 @@ void putLe(QByteArray &a, int at, quint32 v, int size)
 
 enum class Answer { Ack, Nak, Cancel, None };
 
-// Waits for the receiver's answer; start requests ("C") and noise are skipped.
+// Waits for the receiver's answer; start requests ("C") and noise are skipped,
+// but only until the answer time is up, so a line busy with other traffic
+// cannot keep the sender waiting for ever.
 Answer awaitAnswer(const SenderLine &line, int timeoutMs)
 {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const int b = line.readByte(timeoutMs);
+        const int left = int(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 end - Clock::now()).count());
+        if (left <= 0)
+            return Answer::None;
+        const int b = line.readByte(left);
         if (b < 0)
             return Answer::None;
         if (b == ACK)
