@@ -211,6 +211,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (m_login)
         m_login->close();
     endConnect();
+    m_eventLogPage->stopDownload();  // a log download holds the port
     m_link->close();
     event->accept();
 }

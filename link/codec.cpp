@@ -379,3 +379,81 @@ QString monitorTimeStamp(quint32 seconds)
 }
 
 } // namespace codec
+
+// ---- Event log ------------------------------------------------------------
+
+#include <QByteArray>
+#include <QDateTime>
+
+namespace codec {
+
+static quint32 littleEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 v = 0;
+    for (int i = size - 1; i >= 0; --i) {
+        const int k = at + i;
+        v = v << 8 | (k < bytes.size() ? quint8(bytes.at(k)) : 0u);
+    }
+    return v;
+}
+
+QVector<EventLogEntry> parseEventLogFile(const QByteArray &bytes)
+{
+    QVector<EventLogEntry> entries;
+    for (int r = 0; r < EventLogRecords; ++r) {
+        const int s = EventLogHeaderSize + EventLogRecordSize * r;
+        if (s >= bytes.size())
+            break;
+        if (bytes.at(s) == 0)
+            continue;
+        EventLogEntry e;
+        // Tag bytes keep their positions: a zero between two characters
+        // becomes a space, zeros at the end are dropped.
+        int length = 0;
+        for (int k = 0; k < 7 && s + k < bytes.size(); ++k) {
+            if (bytes.at(s + k) != 0)
+                length = k + 1;
+        }
+        for (int k = 0; k < length; ++k) {
+            const quint8 b = quint8(bytes.at(s + k));
+            e.tag.append(b ? QChar(b) : QLatin1Char(' '));
+        }
+        e.valueInput = quint16(littleEndian(bytes, s + 8, 2));
+        e.type = quint16(littleEndian(bytes, s + 10, 2));
+        e.valueOutput = quint16(littleEndian(bytes, s + 12, 2));
+        e.timeStamp = littleEndian(bytes, s + 14, 4);
+        e.result = quint16(littleEndian(bytes, s + 18, 2));
+        e.index = quint16(r);
+        entries.append(e);
+    }
+    return entries;
+}
+
+QString eventLogResultText(quint16 result)
+{
+    return result == 1 ? QStringLiteral("Success") : QStringLiteral("Fail");
+}
+
+static QDateTime eventLogTime(quint32 timeStamp)
+{
+    return QDateTime::fromSecsSinceEpoch(qint64(timeStamp), Qt::LocalTime);
+}
+
+QString eventLogTimeText(quint32 timeStamp)
+{
+    return eventLogTime(timeStamp).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
+}
+
+QByteArray eventLogExportLine(const EventLogEntry &e)
+{
+    QByteArray line = e.tag.toLatin1();
+    line += ',' + QByteArray::number(e.valueInput);
+    line += ',' + ruleTypeText(e.type).toLatin1();
+    line += ',' + QByteArray::number(e.valueOutput);
+    line += ',' + eventLogTime(e.timeStamp).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+    line += ',' + eventLogResultText(e.result).toLatin1();
+    line += "\r\n";
+    return line;
+}
+
+} // namespace codec

@@ -232,3 +232,36 @@ ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset)
 QString monitorTimeStamp(quint32 seconds);
 
 } // namespace codec
+
+// ---- Event log ------------------------------------------------------------
+
+// One record of the bridge's event log: a rule execution.
+struct EventLogEntry {
+    QString tag;              // up to 7 characters; empty marks an empty record
+    quint16 valueInput = 0;
+    quint16 type = 0;         // rule type code, see ruleTypeText
+    quint16 valueOutput = 0;
+    quint32 timeStamp = 0;    // seconds since 1970-01-01 00:00:00 UTC
+    quint16 result = 0;       // 1 success, otherwise failure
+    quint16 index = 0;        // position in the file
+};
+
+namespace codec {
+
+// The bridge's event-log file: a 16-byte header, then up to 1000 records of
+// 20 bytes (little-endian). Returns the used records in file order; a record
+// whose first tag byte is 0, or that the file does not reach, is empty.
+constexpr int EventLogRecords = 1000;
+constexpr int EventLogHeaderSize = 16;
+constexpr int EventLogRecordSize = 20;
+QVector<EventLogEntry> parseEventLogFile(const QByteArray &bytes);
+
+// "Success" for result 1, "Fail" otherwise.
+QString eventLogResultText(quint16 result);
+// The time stamp as local date and time, "yyyy-MM-dd hh:mm:ss ddd".
+QString eventLogTimeText(quint32 timeStamp);
+// One line of the text export, CR LF included:
+// tag,valueInput,type text,valueOutput,local time,Success|Fail
+QByteArray eventLogExportLine(const EventLogEntry &entry);
+
+} // namespace codec

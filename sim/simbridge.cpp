@@ -133,6 +133,10 @@ struct SimBridge::Private {
     QList<FaultRule> faults;
     int requests = 0;
     int delayMs = 0;
+    LogOptions log;
+    int logStarts = 0;
+    int logNaks = 0;
+    int logTransfers = 0;
     QString slavePath;
     QString error;
 
@@ -162,6 +166,10 @@ struct SimBridge::Private {
     // Server thread.
     void serve(int fd);
     void handle(int fd, const uint8_t *req, int length);
+    bool logArmed() const;
+    int readByte(int fd, int timeoutMs);
+    void serveLogMode(int fd);
+    void sendLog(int fd);
     QByteArray process(const uint8_t *req, int length);
     bool pause(int ms);  // false when stopping
     void drain(int fd);
@@ -587,6 +595,10 @@ void SimBridge::Private::serve(int fd)
                 break;
             continue;
         }
+        if (logArmed()) {
+            serveLogMode(fd);
+            continue;
+        }
         const int n = modbus_receive(ctx, req);
         if (n == 0) {
             // A request for another address. libmodbus then expects that device's
@@ -701,6 +713,127 @@ void SimBridge::Private::handle(int fd, const uint8_t *req, int length)
         return;
     SIM_DEBUG << "reply" << frame.toHex(' ');
     writeAll(fd, frame);
+}
+
+// ---------------------------------------------------------------- event log
+
+bool SimBridge::Private::logArmed() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return regs[3000] == 1 && options.serverAddress != 'C';
+}
+
+int SimBridge::Private::readByte(int fd, int timeoutMs)
+{
+    for (int waited = 0; !stopping;) {
+        pollfd p{fd, POLLIN, 0};
+        const int slice = std::min(100, timeoutMs - waited);
+        const int r = ::poll(&p, 1, std::max(slice, 0));
+        if (r > 0 && (p.revents & POLLIN)) {
+            uint8_t b = 0;
+            const ssize_t n = ::read(fd, &b, 1);
+            if (n == 1)
+                return b;
+            if (n < 0 && errno != EAGAIN && errno != EINTR && !pause(50))
+                return -1;
+        } else if (r > 0 && !pause(50)) {  // hang-up without data
+            return -1;
+        }
+        waited += std::max(slice, 1);
+        if (waited >= timeoutMs)
+            return -1;
+    }
+    return -1;
+}
+
+// With the log transfer enabled every byte is looked at here first: a "C"
+// asks for the log file (no request for this bridge starts with that byte),
+// anything else is the start of a Modbus request, framed here because
+// libmodbus has not seen its first byte.
+void SimBridge::Private::serveLogMode(int fd)
+{
+    const int first = readByte(fd, 100);
+    if (first < 0)
+        return;
+    if (first == 'C') {
+        sendLog(fd);
+        return;
+    }
+    QByteArray frame(1, char(first));
+    auto needed = [&frame]() -> int {
+        if (frame.size() < 2)
+            return 2;
+        const int fc = quint8(frame.at(1));
+        if (fc >= 1 && fc <= 6)
+            return 8;
+        if (fc == 15 || fc == 16)
+            return frame.size() < 7 ? 7 : 9 + quint8(frame.at(6));
+        return -1;
+    };
+    for (int n = needed(); n > 0 && frame.size() < n; n = needed()) {
+        const int b = readByte(fd, 200);
+        if (b < 0)
+            return;
+        frame.append(char(b));
+    }
+    const int n = needed();
+    if (n < 0) {
+        drain(fd);
+        return;
+    }
+    const quint16 crc = crc16(frame.left(n - 2));
+    if (quint8(frame.at(n - 2)) != (crc & 0xFF) || quint8(frame.at(n - 1)) != (crc >> 8)) {
+        drain(fd);
+        return;
+    }
+    handle(fd, reinterpret_cast<const uint8_t *>(frame.constData()), n);
+}
+
+void SimBridge::Private::sendLog(int fd)
+{
+    LogOptions opts;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++logStarts;
+        opts = log;
+    }
+    if (opts.fault == LogFault::NoStart)
+        return;
+    SIM_DEBUG << "sending the event log";
+    SenderLine line;
+    line.readByte = [this, fd](int timeoutMs) { return readByte(fd, timeoutMs); };
+    line.write = [this, fd](const QByteArray &bytes) { writeAll(fd, bytes); };
+    const SendResult result = sim::sendLog(line, opts);
+    SIM_DEBUG << "event log sent:" << result.completed << "packets" << result.packets
+              << "NAKs" << result.naks;
+    std::lock_guard<std::mutex> lock(mutex);
+    logNaks += result.naks;
+    if (result.completed)
+        ++logTransfers;
+}
+
+void SimBridge::setEventLog(const LogOptions &options)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->log = options;
+}
+
+int SimBridge::logStartRequests() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->logStarts;
+}
+
+int SimBridge::logNaks() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->logNaks;
+}
+
+int SimBridge::logTransfers() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->logTransfers;
 }
 
 // Builds the normal reply PDU and applies writes. Called with the mutex held.

@@ -5,6 +5,8 @@
 // The server runs on its own thread; every public member is thread-safe.
 #pragma once
 
+#include "eventlogsender.h"
+
 #include <QString>
 #include <QVector>
 #include <QList>
@@ -94,6 +96,14 @@ public:
     void addFault(const FaultRule &rule);
     void clearFaults();
     void setDelay(int ms);     // every answer leaves this long after the request
+
+    // The event log. While register 3000 is 1, a "C" on the line (sent when
+    // the Modbus link has given the port to a YMODEM receiver) makes the
+    // bridge send its log file with YMODEM; Modbus requests are served as usual.
+    void setEventLog(const LogOptions &options);
+    int logStartRequests() const;  // "C" bytes taken as start requests
+    int logNaks() const;           // packets the receiver answered with NAK
+    int logTransfers() const;      // transfers that ran to the end
 
     // The device disappears: the pseudo-terminal is closed (and the link removed).
     void unplug();

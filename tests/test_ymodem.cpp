@@ -1,0 +1,466 @@
+// The YMODEM receiver fed with byte streams: what it answers, what ends up in
+// the local file, and how it copes with damaged, repeated, split and
+// out-of-sequence packets, stalls and hostile file names.
+#include "tools/ymodem.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const char SOH = 0x01, STX = 0x02, EOT = 0x04, ACK = 0x06, NAK = 0x15, CAN = 0x18;
+const QByteArray AckC = QByteArray(1, ACK) + 'C';
+
+// A serial line: the test feeds what the device sends and collects what the
+// receiver answers.
+class FakePort : public QIODevice
+{
+public:
+    FakePort() { open(QIODevice::ReadWrite); }
+    void feed(const QByteArray &bytes)
+    {
+        m_in += bytes;
+        emit readyRead();
+    }
+    QByteArray take()
+    {
+        const QByteArray out = written;
+        written.clear();
+        return out;
+    }
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return m_in.size() + QIODevice::bytesAvailable(); }
+    QByteArray written;
+
+protected:
+    qint64 readData(char *data, qint64 max) override
+    {
+        const qint64 n = qMin<qint64>(max, m_in.size());
+        memcpy(data, m_in.constData(), size_t(n));
+        m_in.remove(0, int(n));
+        return n;
+    }
+    qint64 writeData(const char *data, qint64 n) override
+    {
+        written.append(data, int(n));
+        return n;
+    }
+
+private:
+    QByteArray m_in;
+};
+
+QByteArray packet(int block, const QByteArray &payload, int size = 1024, char pad = 0x1A)
+{
+    QByteArray data = payload.left(size);
+    data.append(QByteArray(size - data.size(), pad));
+    QByteArray p;
+    p.append(size == 128 ? SOH : STX);
+    p.append(char(block));
+    p.append(char(~block));
+    p.append(data);
+    const quint16 crc = ymodem::crc16(data);
+    p.append(char(crc >> 8));
+    p.append(char(crc & 0xFF));
+    return p;
+}
+
+QByteArray header(const QByteArray &name, const QByteArray &size)
+{
+    return packet(0, name + '\0' + size + '\0', 128, 0);
+}
+
+QByteArray pattern(int n, int seed)
+{
+    QByteArray b(n, '\0');
+    for (int i = 0; i < n; ++i)
+        b[i] = char((i * 7 + seed) & 0xFF);
+    return b;
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+}
+
+class TestYmodem : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void crc();
+    void wholeTransfer();
+    void shortPacketAndPadding();
+    void endOfFile();
+    void sameSecondAppends();
+    void damagedAndRepeated();
+    void splitPackets();
+    void headerNames_data();
+    void headerNames();
+    void hostileHeaderStaysInDirectory();
+    void failures();
+    void stall();
+
+private:
+    // Header and the discarded first block; returns false on a wrong answer.
+    bool start(const QByteArray &name, const QByteArray &size);
+    QTemporaryDir m_dir;
+    FakePort *port = nullptr;
+    ymodem *rx = nullptr;
+};
+
+void TestYmodem::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+}
+
+void TestYmodem::init()
+{
+    port = new FakePort;
+    rx = new ymodem;
+    rx->setDevice(port);
+    rx->setSettleDelay(0);
+}
+
+void TestYmodem::cleanup()
+{
+    delete rx;
+    delete port;
+    for (const QString &f : QDir(m_dir.path()).entryList(QDir::Files))
+        QFile::remove(m_dir.filePath(f));
+}
+
+bool TestYmodem::start(const QByteArray &name, const QByteArray &size)
+{
+    port->feed(header(name, size));
+    if (port->take() != AckC || !rx->transferStarted)
+        return false;
+    port->feed(packet(1, "device block"));
+    return port->take() == QByteArray(1, ACK);
+}
+
+void TestYmodem::crc()
+{
+    QCOMPARE(ymodem::crc16("123456789"), quint16(0x31C3));
+    QCOMPARE(ymodem::crc16(QByteArray()), quint16(0));
+}
+
+void TestYmodem::wholeTransfer()
+{
+    rx->setSettleDelay(2000);
+    QSignalSpy done(rx, &ymodem::finRcv);
+    rx->sendStartRequest();
+    QCOMPARE(port->take(), QByteArray("C"));
+
+    port->feed(header("log.bin", "2048"));
+    QCOMPARE(port->take(), AckC);
+    QVERIFY(rx->transferStarted);
+    // The device's first block is acknowledged and not kept.
+    port->feed(packet(1, pattern(1024, 99)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    const QByteArray body = pattern(2048, 1);
+    port->feed(packet(2, body.left(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(packet(3, body.mid(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(QByteArray(1, EOT));
+    QCOMPARE(port->take(), QByteArray(1, NAK));
+    port->feed(QByteArray(1, EOT));
+    QCOMPARE(port->take(), AckC);
+    QVERIFY(!port->isOpen());
+
+    QVERIFY(done.wait(10000));
+    QCOMPARE(done.size(), 1);
+    const QString name = done.first().first().toString();
+    QVERIFY2(QRegularExpression("^log\\.bin\\d{14}$").match(QFileInfo(name).fileName()).hasMatch(),
+             qPrintable(name));
+    QCOMPARE(QFileInfo(name).absolutePath(), QFileInfo(m_dir.path()).absoluteFilePath());
+    QCOMPARE(readFile(name), body);
+    QVERIFY(rx->transferStarted);  // stays set until the page takes the port back
+}
+
+void TestYmodem::shortPacketAndPadding()
+{
+    QSignalSpy done(rx, &ymodem::finRcv);
+    QVERIFY(start("short.bin", "300"));
+    const QByteArray body = pattern(300, 5);
+    port->feed(packet(2, body.left(128), 128));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(packet(3, body.mid(128)));  // 172 bytes, then padding
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QCOMPARE(port->take(), QByteArray(1, NAK) + AckC);
+    QVERIFY(done.wait(10000));
+    // The padding of the last block is not part of the file.
+    QCOMPARE(readFile(done.first().first().toString()), body);
+
+    // Without a size in the header, whole blocks are kept.
+    QSignalSpy again(rx, &ymodem::finRcv);
+    port->open(QIODevice::ReadWrite);
+    QVERIFY(start("nosize.bin", "size?"));
+    port->feed(packet(2, "abc", 128));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QVERIFY(again.wait(10000));
+    QCOMPARE(readFile(again.first().first().toString()), packet(2, "abc", 128).mid(3, 128));
+}
+
+void TestYmodem::endOfFile()
+{
+    QSignalSpy done(rx, &ymodem::finRcv);
+    // An EOT with no transfer under way ends nothing.
+    port->feed(QByteArray(1, EOT));
+    QCOMPARE(port->take(), QByteArray());
+    QVERIFY(port->isOpen());
+
+    QVERIFY(start("eot.bin", "1024 13745061234 100644"));  // size with further fields
+    port->feed(packet(2, pattern(1024, 3)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    // EOT and a stray byte in one read: the EOT counts, the stray byte not.
+    port->feed(QByteArray(1, EOT) + 'x');
+    QCOMPARE(port->take(), QByteArray(1, NAK));
+    QVERIFY(port->isOpen());
+    QCOMPARE(done.size(), 0);
+    port->feed(QByteArray(1, EOT));
+    QCOMPARE(port->take(), AckC);
+    QVERIFY(!port->isOpen());
+    QVERIFY(done.wait(10000));
+    QCOMPARE(readFile(done.first().first().toString()), pattern(1024, 3));
+}
+
+void TestYmodem::sameSecondAppends()
+{
+    // Two transfers with the same name in the same second share one local
+    // file; a second boundary between them gives two files, so try again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QSignalSpy done(rx, &ymodem::finRcv);
+        QStringList names;
+        for (int t = 0; t < 2; ++t) {
+            port->open(QIODevice::ReadWrite);
+            QVERIFY(start("same.bin", "4"));
+            port->feed(packet(2, t == 0 ? "AAAA" : "BBBB", 128));
+            port->feed(QByteArray(1, EOT));
+            port->feed(QByteArray(1, EOT));
+            QTRY_COMPARE_WITH_TIMEOUT(done.size(), t + 1, 10000);
+            names << done.last().first().toString();
+            port->take();
+        }
+        if (names.at(0) != names.at(1)) {
+            QFile::remove(names.at(0));
+            QFile::remove(names.at(1));
+            continue;
+        }
+        QCOMPARE(readFile(names.at(0)), QByteArray("AAAABBBB"));
+        return;
+    }
+    QFAIL("no two transfers within one second");
+}
+
+void TestYmodem::damagedAndRepeated()
+{
+    QSignalSpy done(rx, &ymodem::finRcv);
+    QSignalSpy failed(rx, &ymodem::transferFailed);
+
+    // A damaged header is refused and nothing starts.
+    QByteArray badHeader = header("dmg.bin", "2048");
+    badHeader[10] = char(badHeader.at(10) ^ 1);
+    port->feed(badHeader);
+    QCOMPARE(port->take(), QByteArray(1, NAK));
+    QVERIFY(!rx->transferStarted);
+    QVERIFY(start("dmg.bin", "2048"));
+
+    const QByteArray body = pattern(2048, 11);
+    QByteArray badCrc = packet(2, body.left(1024));
+    badCrc[1028] = char(badCrc.at(1028) ^ 0x40);
+    port->feed(badCrc);
+    QCOMPARE(port->take(), QByteArray(1, NAK));
+    QByteArray badData = packet(2, body.left(1024));
+    badData[500] = char(badData.at(500) ^ 0xFF);
+    port->feed(badData);
+    QCOMPARE(port->take(), QByteArray(1, NAK));
+    QByteArray badComplement = packet(2, body.left(1024));
+    badComplement[2] = 0;
+    port->feed(badComplement);
+    QCOMPARE(port->take(), QByteArray(1, NAK));
+
+    port->feed(packet(2, body.left(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    // Our ACK got lost: the same block again is acknowledged, not written twice.
+    port->feed(packet(2, body.left(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(packet(3, body.mid(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(readFile(done.first().first().toString()), body);
+    QCOMPARE(failed.size(), 0);
+}
+
+void TestYmodem::splitPackets()
+{
+    QSignalSpy done(rx, &ymodem::finRcv);
+    const QByteArray head = header("split.bin", "3072");
+    port->feed(head.left(1));
+    port->feed(head.mid(1, 60));
+    QCOMPARE(port->take(), QByteArray());
+    port->feed(head.mid(61));
+    QCOMPARE(port->take(), AckC);
+
+    const QByteArray body = pattern(3072, 21);
+    // The first block in single bytes.
+    const QByteArray first = packet(1, "device");
+    for (int i = 0; i < first.size(); ++i) {
+        port->feed(first.mid(i, 1));
+        QCOMPARE(port->take(), i + 1 < first.size() ? QByteArray() : QByteArray(1, ACK));
+    }
+    // A packet in uneven pieces, then two packets in one read.
+    const QByteArray p2 = packet(2, body.left(1024));
+    port->feed(p2.left(300));
+    port->feed(p2.mid(300, 700));
+    QCOMPARE(port->take(), QByteArray());
+    port->feed(p2.mid(1000));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(packet(3, body.mid(1024, 1024)) + packet(4, body.mid(2048)));
+    QCOMPARE(port->take(), QByteArray(2, ACK));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(readFile(done.first().first().toString()), body);
+}
+
+void TestYmodem::headerNames_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("plain") << QByteArray("log.bin") << "log.bin";
+    QTest::newRow("parent directories") << QByteArray("../../x") << "x";
+    QTest::newRow("absolute") << QByteArray("/etc/passwd") << "passwd";
+    QTest::newRow("windows path") << QByteArray("C:\\logs\\ev.bin") << "ev.bin";
+    QTest::newRow("mixed separators") << QByteArray("a/b\\..\\c.log") << "c.log";
+    QTest::newRow("forbidden characters") << QByteArray("a<b>:c\"|?*d.bin") << "abcd.bin";
+    QTest::newRow("control characters") << QByteArray("ev\x01\x1f\x7flog") << "evlog";
+    QTest::newRow("latin-1 kept") << QByteArray("journ\xe9""e") << QString::fromLatin1("journ\xe9""e");
+    QTest::newRow("dot dot") << QByteArray("..") << "eventlog";
+    QTest::newRow("trailing separator") << QByteArray("dir/") << "eventlog";
+    QTest::newRow("only forbidden") << QByteArray("??**") << "eventlog";
+    QTest::newRow("dots and spaces") << QByteArray(" . . ") << "eventlog";
+    QTest::newRow("hidden name") << QByteArray(".profile") << "profile";
+}
+
+void TestYmodem::headerNames()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QString, stored);
+    QCOMPARE(ymodem::safeFileName(header), stored);
+}
+
+void TestYmodem::hostileHeaderStaysInDirectory()
+{
+    QSignalSpy done(rx, &ymodem::finRcv);
+    QVERIFY(start("../../escape", "3"));
+    port->feed(packet(2, "abc", 128));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QVERIFY(done.wait(10000));
+    const QFileInfo stored(done.first().first().toString());
+    QCOMPARE(stored.absolutePath(), QFileInfo(m_dir.path()).absoluteFilePath());
+    QVERIFY(stored.fileName().startsWith("escape"));
+    QCOMPARE(readFile(stored.filePath()), QByteArray("abc"));
+}
+
+void TestYmodem::failures()
+{
+    QSignalSpy done(rx, &ymodem::finRcv);
+    QSignalSpy failed(rx, &ymodem::transferFailed);
+    auto files = [this] { return QDir(m_dir.path()).entryList(QDir::Files); };
+
+    // A block out of sequence (one went missing): stop, keep nothing.
+    QVERIFY(start("seq.bin", "4096"));
+    port->feed(packet(2, pattern(1024, 1)));
+    port->take();
+    QCOMPARE(files().size(), 1);
+    port->feed(packet(4, pattern(1024, 2)));
+    QCOMPARE(port->take(), QByteArray(2, CAN));
+    QCOMPARE(failed.size(), 1);
+    QVERIFY(failed.last().first().toString().contains("out of sequence"));
+    QVERIFY(files().isEmpty());
+    QVERIFY(!port->isOpen());
+
+    // Damaged again and again.
+    port->open(QIODevice::ReadWrite);
+    QVERIFY(start("bad.bin", "1024"));
+    QByteArray bad = packet(2, pattern(1024, 1));
+    bad[1027] = char(bad.at(1027) ^ 1);
+    for (int i = 0; i < 9; ++i) {
+        port->feed(bad);
+        QCOMPARE(port->take(), QByteArray(1, NAK));
+    }
+    port->feed(bad);
+    QCOMPARE(port->take(), QByteArray(2, CAN));
+    QCOMPARE(failed.size(), 2);
+    QVERIFY(files().isEmpty());
+
+    // The device cancels.
+    port->open(QIODevice::ReadWrite);
+    QVERIFY(start("can.bin", "1024"));
+    port->feed(QByteArray(2, CAN));
+    QCOMPARE(failed.size(), 3);
+    QVERIFY(files().isEmpty());
+
+    // An empty header: the device has nothing to send.
+    port->open(QIODevice::ReadWrite);
+    port->feed(packet(0, QByteArray(), 128, 0));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    QCOMPARE(failed.size(), 4);
+    QVERIFY(files().isEmpty());
+
+    // Cancelled by the page (window closing): the device is told, nothing kept,
+    // nothing emitted.
+    port->open(QIODevice::ReadWrite);
+    QVERIFY(start("stop.bin", "2048"));
+    port->feed(packet(2, pattern(1024, 1)));
+    port->take();
+    rx->cancelTransfer();
+    QCOMPARE(port->take(), QByteArray(2, CAN));
+    QVERIFY(!port->isOpen());
+    QVERIFY(files().isEmpty());
+    QCOMPARE(failed.size(), 4);
+    QCOMPARE(done.size(), 0);
+
+    // And a new transfer runs normally afterwards.
+    port->open(QIODevice::ReadWrite);
+    QVERIFY(start("after.bin", "2"));
+    port->feed(packet(2, "ok", 128));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QVERIFY(done.wait(10000));
+    QCOMPARE(readFile(done.first().first().toString()), QByteArray("ok"));
+}
+
+void TestYmodem::stall()
+{
+    rx->setStallTimeout(400);
+    QSignalSpy failed(rx, &ymodem::transferFailed);
+    QSignalSpy done(rx, &ymodem::finRcv);
+    QVERIFY(start("stall.bin", "4096"));
+    port->feed(packet(2, pattern(1024, 1)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    QVERIFY(failed.wait(10000));
+    QVERIFY(failed.first().first().toString().contains("stalled"));
+    QVERIFY(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
+    QVERIFY(!port->isOpen());
+    QCOMPARE(done.size(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestYmodem)
+#include "test_ymodem.moc"

@@ -1,0 +1,374 @@
+#include "tools/ymodem.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QIODevice>
+#include <QProgressDialog>
+#include <QSerialPort>
+#include <QTimer>
+
+namespace {
+constexpr char SOH = 0x01;
+constexpr char STX = 0x02;
+constexpr char EOT = 0x04;
+constexpr char ACK = 0x06;
+constexpr char NAK = 0x15;
+constexpr char CAN = 0x18;
+constexpr char CRC_REQUEST = 'C';
+constexpr int ShortPacket = 3 + 128 + 2;
+constexpr int LongPacket = 3 + 1024 + 2;
+constexpr int MaxBadPackets = 10;
+constexpr int DefaultStallMs = 10000;
+const char FallbackName[] = "eventlog";
+}
+
+ymodem::ymodem(QObject *parent) : QObject(parent)
+{
+    m_stallTimer = new QTimer(this);
+    m_stallTimer->setSingleShot(true);
+    m_stallTimer->setInterval(DefaultStallMs);
+    connect(m_stallTimer, &QTimer::timeout, this, [this] {
+        fail(tr("Event log transfer stalled: no data from the device for %1 seconds.")
+                 .arg(m_stallTimer->interval() / 1000));
+    });
+}
+
+ymodem::~ymodem()
+{
+    // Nothing may be emitted from here; just leave no partial file behind.
+    m_stallTimer->stop();
+    if (m_state != AwaitHeader || m_finishing)
+        discardPartialFile();
+}
+
+void ymodem::setStallTimeout(int ms)
+{
+    m_stallTimer->setInterval(ms);
+}
+
+void ymodem::setSerialPort(QSerialPort *port)
+{
+    setDevice(port);
+}
+
+void ymodem::setDevice(QIODevice *device)
+{
+    if (m_port == device)
+        return;
+    if (m_port)
+        disconnect(m_port, nullptr, this, nullptr);
+    m_port = device;
+    if (device)
+        connect(device, &QIODevice::readyRead, this, &ymodem::downloadToSlave);
+}
+
+void ymodem::sendStartRequest()
+{
+    send(QByteArray(1, CRC_REQUEST));
+}
+
+void ymodem::send(const QByteArray &bytes)
+{
+    txPacket = bytes;
+    if (!m_port || !m_port->isOpen())
+        return;
+    m_port->write(txPacket);
+    // Answers must leave now: the port may be closed right after.
+    if (auto *serial = qobject_cast<QSerialPort *>(m_port.data()))
+        serial->flush();
+}
+
+void ymodem::setProgress(int value)
+{
+    // Queued: a modal progress dialog processes events in setValue, which
+    // must not happen inside a receiver step. An update that arrives after
+    // the transfer was abandoned would show the dialog again: dropped.
+    QMetaObject::invokeMethod(this, [this, value] {
+        if (progressDialog && (m_state != AwaitHeader || m_finishing))
+            progressDialog->setValue(value);
+    }, Qt::QueuedConnection);
+}
+
+quint16 ymodem::crc16(const QByteArray &data)
+{
+    quint16 crc = 0;
+    for (char ch : data) {
+        crc ^= quint16(quint8(ch)) << 8;
+        for (int i = 0; i < 8; ++i)
+            crc = (crc & 0x8000) ? quint16((crc << 1) ^ 0x1021) : quint16(crc << 1);
+    }
+    return crc;
+}
+
+QString ymodem::safeFileName(const QByteArray &headerName)
+{
+    // Only the last path component, whichever separator the device used.
+    QByteArray name = headerName;
+    const int cut = qMax(name.lastIndexOf('/'), name.lastIndexOf('\\'));
+    if (cut >= 0)
+        name = name.mid(cut + 1);
+    QString out;
+    for (char ch : name) {
+        const uchar c = uchar(ch);
+        if (c < 0x20 || c == 0x7F || QByteArrayLiteral("<>:\"/\\|?*").contains(char(c)))
+            continue;
+        out.append(QChar(c));
+    }
+    // Leading and trailing dots and spaces make names such as "." and ".."
+    // or names that some systems refuse.
+    while (!out.isEmpty() && (out.at(0) == QLatin1Char('.') || out.at(0) == QLatin1Char(' ')))
+        out.remove(0, 1);
+    while (!out.isEmpty() && (out.endsWith(QLatin1Char('.')) || out.endsWith(QLatin1Char(' '))))
+        out.chop(1);
+    out.truncate(100);
+    return out.isEmpty() ? QString::fromLatin1(FallbackName) : out;
+}
+
+void ymodem::downloadToSlave()
+{
+    if (!m_port || m_inStep)
+        return;
+    m_inStep = true;
+    const QByteArray incoming = m_port->readAll();
+    rxBuffer.append(incoming);
+    if (!incoming.isEmpty() && m_state != AwaitHeader)
+        m_stallTimer->start();
+    Step step;
+    do {
+        step = processOne();
+    } while (step == Handled);
+    m_inStep = false;
+}
+
+ymodem::Step ymodem::processOne()
+{
+    // Skip anything that cannot start a packet (line noise, a stray byte).
+    int start = 0;
+    while (start < rxBuffer.size()) {
+        const char c = rxBuffer.at(start);
+        if (c == SOH || c == STX || c == EOT || c == CAN)
+            break;
+        ++start;
+    }
+    rxBuffer.remove(0, start);
+    if (rxBuffer.isEmpty())
+        return NeedMore;
+
+    const char lead = rxBuffer.at(0);
+    if (lead == EOT) {
+        rxBuffer.remove(0, 1);
+        if (m_state == ReceivingData) {
+            m_state = AwaitSecondEot;
+            send(QByteArray(1, NAK));
+            setProgress(85);
+            return Handled;
+        }
+        if (m_state == AwaitSecondEot) {
+            send(QByteArray(1, ACK) + CRC_REQUEST);
+            finish();
+            return Stop;
+        }
+        return Handled;  // no file under way: nothing to end
+    }
+    if (lead == CAN) {
+        if (rxBuffer.size() < 2)
+            return NeedMore;
+        if (rxBuffer.at(1) == CAN && m_state != AwaitHeader) {
+            rxBuffer.clear();
+            fail(tr("Event log transfer cancelled by the device."));
+            return Stop;
+        }
+        rxBuffer.remove(0, 1);
+        return Handled;
+    }
+
+    const int size = lead == SOH ? ShortPacket : LongPacket;
+    if (rxBuffer.size() < size)
+        return NeedMore;
+    const QByteArray packet = rxBuffer.left(size);
+    rxBuffer.remove(0, size);
+    const int block = quint8(packet.at(1));
+    const int complement = quint8(packet.at(2));
+    const QByteArray data = packet.mid(3, size - 5);
+    const quint16 crc = quint16(quint8(packet.at(size - 2)) << 8 | quint8(packet.at(size - 1)));
+
+    if ((block ^ complement) != 0xFF || crc16(data) != crc) {
+        // Whatever follows belongs to the damaged packet: drop it and ask
+        // for the packet again.
+        rxBuffer.clear();
+        if (++m_badPackets >= MaxBadPackets) {
+            send(QByteArray(2, CAN));
+            fail(tr("Event log transfer failed: too many damaged packets."));
+            return Stop;
+        }
+        send(QByteArray(1, NAK));
+        return NeedMore;
+    }
+    m_badPackets = 0;
+
+    if (m_state != AwaitHeader && block == m_lastBlock) {
+        // Our answer got lost: the device sent the same packet again.
+        send(m_lastAnswer);
+        return Handled;
+    }
+
+    switch (m_state) {
+    case AwaitHeader:
+        if (block != 0)
+            return Handled;  // data without a header: not ours to take
+        acceptHeader(data);
+        return m_state == AwaitHeader ? Stop : Handled;
+    case AwaitFirstData:
+        if (block != 1)
+            break;
+        // The device's own first block is not part of the file.
+        m_lastBlock = 1;
+        m_lastAnswer = QByteArray(1, ACK);
+        m_state = ReceivingData;
+        send(m_lastAnswer);
+        setProgress(35);
+        return Handled;
+    case ReceivingData:
+        if (block != ((m_lastBlock + 1) & 0xFF))
+            break;
+        if (!writeData(data))
+            return Stop;
+        m_lastBlock = block;
+        m_lastAnswer = QByteArray(1, ACK);
+        send(m_lastAnswer);
+        setProgress(75);
+        return Handled;
+    case AwaitSecondEot:
+        return Handled;
+    }
+    send(QByteArray(2, CAN));
+    fail(tr("Event log transfer failed: packet %1 out of sequence.").arg(block));
+    return Stop;
+}
+
+void ymodem::acceptHeader(const QByteArray &data)
+{
+    const int nameEnd = data.indexOf('\0');
+    const QByteArray rawName = nameEnd < 0 ? data : data.left(nameEnd);
+    if (rawName.isEmpty()) {
+        // An empty header ends a batch: the device has no file to send.
+        send(QByteArray(1, ACK));
+        fail(tr("The device sent no event log file."));
+        return;
+    }
+    QByteArray sizeField = nameEnd < 0 ? QByteArray() : data.mid(nameEnd + 1);
+    const int sizeEnd = sizeField.indexOf('\0');
+    if (sizeEnd >= 0)
+        sizeField.truncate(sizeEnd);
+    // The size may be followed by further fields (date, mode) after a space.
+    const int space = sizeField.indexOf(' ');
+    if (space >= 0)
+        sizeField.truncate(space);
+    bool ok = false;
+    fileSize = sizeField.toLongLong(&ok, 10);
+    if (!ok || fileSize < 0)
+        fileSize = 0;
+
+    localFileName = QDir::current().absoluteFilePath(
+        safeFileName(rawName) + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")));
+    m_file.setFileName(localFileName);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        const QString reason = tr("Cannot write %1: %2").arg(localFileName, m_file.errorString());
+        send(QByteArray(2, CAN));
+        localFileName.clear();
+        fail(reason);
+        return;
+    }
+    m_fileStartSize = m_file.size();
+    receivedBytes = 0;
+    transferStarted = true;
+    m_state = AwaitFirstData;
+    m_lastBlock = 0;
+    m_lastAnswer = QByteArray(1, ACK) + CRC_REQUEST;
+    send(m_lastAnswer);
+    setProgress(5);
+    m_stallTimer->start();
+}
+
+bool ymodem::writeData(const QByteArray &data)
+{
+    // The last block is padded: keep only the announced size.
+    qint64 n = data.size();
+    if (fileSize > 0)
+        n = qBound<qint64>(0, fileSize - receivedBytes, n);
+    if (n > 0 && (m_file.write(data.constData(), n) != n || !m_file.flush())) {
+        const QString reason = tr("Cannot write %1: %2").arg(localFileName, m_file.errorString());
+        send(QByteArray(2, CAN));
+        fail(reason);
+        return false;
+    }
+    receivedBytes += n;
+    return true;
+}
+
+void ymodem::finish()
+{
+    m_stallTimer->stop();
+    m_file.close();
+    if (m_port)
+        m_port->close();
+    m_state = AwaitHeader;
+    m_lastBlock = -1;
+    rxBuffer.clear();
+    setProgress(100);
+    // Give the device a moment to leave the transfer before the link talks
+    // to it again; the window keeps running meanwhile.
+    m_finishing = true;
+    const QString name = localFileName;
+    QTimer::singleShot(m_settleDelay, this, [this, name] {
+        if (!m_finishing)
+            return;  // cancelled meanwhile
+        m_finishing = false;
+        localFileName.clear();
+        emit finRcv(name);
+    });
+}
+
+void ymodem::discardPartialFile()
+{
+    m_file.close();
+    if (localFileName.isEmpty())
+        return;
+    if (m_fileStartSize > 0)
+        QFile::resize(localFileName, m_fileStartSize);  // an earlier transfer's data stays
+    else
+        QFile::remove(localFileName);
+    localFileName.clear();
+}
+
+void ymodem::resetState()
+{
+    m_stallTimer->stop();
+    m_state = AwaitHeader;
+    m_lastBlock = -1;
+    m_badPackets = 0;
+    m_finishing = false;
+    rxBuffer.clear();
+    receivedBytes = 0;
+    fileSize = 0;
+}
+
+void ymodem::fail(const QString &reason)
+{
+    discardPartialFile();
+    if (m_port)
+        m_port->close();
+    resetState();
+    emit transferFailed(reason);
+}
+
+void ymodem::cancelTransfer()
+{
+    if (m_state != AwaitHeader && m_port && m_port->isOpen())
+        send(QByteArray(2, CAN));
+    if (m_state != AwaitHeader || m_finishing)
+        discardPartialFile();
+    if (m_port)
+        m_port->close();
+    resetState();
+}

@@ -1,0 +1,94 @@
+// Receiving side of a YMODEM (CRC-16) transfer on the PC serial port: the
+// bridge sends its event-log file this way. The receiver is driven by the
+// port's incoming data; a stall timer abandons a transfer that stops.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QIODevice;
+class QProgressDialog;
+class QSerialPort;
+class QTimer;
+
+class ymodem : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ymodem(QObject *parent = nullptr);
+    ~ymodem() override;
+
+    // The port to receive on (not owned). Its readyRead drives the receiver.
+    void setSerialPort(QSerialPort *port);
+    // The same for any byte device (used for ports that are not serial ports).
+    void setDevice(QIODevice *device);
+
+    // Asks the device for a transfer: one "C".
+    void sendStartRequest();
+
+    // Ends a transfer under way: tells the device to stop, removes what was
+    // written of the file and closes the port. Emits nothing.
+    void cancelTransfer();
+    bool isReceiving() const { return m_state != AwaitHeader || m_finishing; }
+
+    // Time without a byte, once the header has arrived, after which the
+    // transfer is abandoned.
+    void setStallTimeout(int ms);
+    // Quiet time between the end of the transfer and finRcv.
+    void setSettleDelay(int ms) { m_settleDelay = ms; }
+
+    // The file name a device-supplied header name is stored under: its last
+    // path component without characters a file name may not contain, or a
+    // fixed name when nothing is left.
+    static QString safeFileName(const QByteArray &headerName);
+    static quint16 crc16(const QByteArray &data);
+
+    // Set when a header packet has been accepted; cleared by the user of the
+    // receiver when it takes the port back.
+    bool transferStarted = false;
+    // Set by the user of the receiver; the receiver reports its progress there.
+    QPointer<QProgressDialog> progressDialog;
+
+signals:
+    // A transfer completed; fileName is the local file that holds it.
+    void finRcv(QString fileName);
+    // A transfer was abandoned; the partial file is gone and the port closed.
+    void transferFailed(QString reason);
+
+public slots:
+    void downloadToSlave();
+
+private:
+    enum State { AwaitHeader, AwaitFirstData, ReceivingData, AwaitSecondEot };
+    enum Step { NeedMore, Handled, Stop };
+
+    Step processOne();
+    void acceptHeader(const QByteArray &data);
+    bool writeData(const QByteArray &data);
+    void send(const QByteArray &bytes);
+    void setProgress(int value);
+    void fail(const QString &reason);
+    void discardPartialFile();
+    void resetState();
+    void finish();
+
+    QPointer<QIODevice> m_port;
+    QByteArray rxBuffer;
+    QByteArray txPacket;
+    QString localFileName;
+    qint64 fileSize = 0;        // announced size; 0 when the header gave none
+    qint64 receivedBytes = 0;   // file bytes written so far
+    State m_state = AwaitHeader;
+    int m_lastBlock = -1;       // block number of the last accepted packet
+    QByteArray m_lastAnswer;    // what that packet was answered with
+    int m_badPackets = 0;       // damaged packets in a row
+    QFile m_file;
+    qint64 m_fileStartSize = 0; // size of the local file before this transfer
+    QTimer *m_stallTimer = nullptr;
+    int m_settleDelay = 2000;
+    bool m_finishing = false;
+    bool m_inStep = false;
+};
