@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "admin/systemdialog.h"
 #include "link/link.h"
 #include "link/portlist.h"
 #include "link/settingsdialog.h"
@@ -70,6 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     setFixedSize(1027, 735);
 
     m_settingsDialog = new SettingsDialog(this);
+    m_systemDialog = new systemDialog(this);
     wireActions();
 
     ui->connectType->setCurrentIndex(0);
@@ -136,6 +138,7 @@ void MainWindow::wireActions()
     connect(ui->actionDisconnect, &QAction::triggered, this, &MainWindow::on_connectButton_clicked);
     connect(ui->actionExit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionOptions, &QAction::triggered, m_settingsDialog, &QWidget::show);
+    connect(ui->action_Settings, &QAction::triggered, m_systemDialog, &QWidget::show);
     connect(ui->action_Default, &QAction::triggered, this, &MainWindow::defaultTheme);
     connect(ui->actionDa_rk, &QAction::triggered, this, &MainWindow::darkTheme);
     connect(ui->actionHelp_2, &QAction::triggered, this, &MainWindow::helpChmDocment);

@@ -14,6 +14,7 @@ class QDialog;
 class QTimer;
 class Link;
 class SettingsDialog;
+class systemDialog;
 class SerialPage;
 class GroupNetPage;
 class LoraPage;
@@ -98,6 +99,7 @@ private:
     Ui::MainWindow *ui;
     Link *m_link = nullptr;
     SettingsDialog *m_settingsDialog = nullptr;
+    systemDialog *m_systemDialog = nullptr;
     QTimer *portWatchTimer = nullptr;
     QStringList portNames;
     bool loginAccepted = false;

@@ -457,3 +457,54 @@ QByteArray eventLogExportLine(const EventLogEntry &e)
 }
 
 } // namespace codec
+
+#include <QDateTime>
+
+namespace codec {
+
+QString zeroEndedText(const QVector<quint16> &values)
+{
+    const QString text = registersToText(values);
+    const int zero = text.indexOf(QChar(0));
+    return zero < 0 ? text : text.left(zero);
+}
+
+QString versionText(const QVector<quint16> &values)
+{
+    int used = 0;
+    while (used < values.size() && (values.at(used) >> 8) != 0)
+        ++used;
+    return registersToText(values.mid(0, used));
+}
+
+bool serialNumberUnset(const QVector<quint16> &values)
+{
+    return !values.isEmpty() && (values.first() >> 8) == 0xFF;
+}
+
+bool isRegisterText(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.unicode() == 0 || c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+quint32 clockSeconds(const QVector<quint16> &values)
+{
+    return quint32(valueAt(values, 0)) << 16 | valueAt(values, 1);
+}
+
+QVector<quint16> clockRegisters(quint32 seconds)
+{
+    return { quint16(seconds >> 16), quint16(seconds & 0xFFFF) };
+}
+
+QString clockText(qint64 seconds)
+{
+    return QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime)
+        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
+}
+
+} // namespace codec

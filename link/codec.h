@@ -265,3 +265,33 @@ QString eventLogTimeText(quint32 timeStamp);
 QByteArray eventLogExportLine(const EventLogEntry &entry);
 
 } // namespace codec
+
+namespace codec {
+
+// System settings: firmware version, serial number, stored credentials and
+// the device clock.
+
+// Register text up to (not including) the first zero byte.
+QString zeroEndedText(const QVector<quint16> &values);
+
+// The firmware version: register text that ends at the first register whose
+// high byte is 0. A zero low byte before that point stays in the text as
+// U+0000.
+QString versionText(const QVector<quint16> &values);
+
+// The serial number block marks "no serial number" with a first register
+// whose high byte is 0xFF (an erased flash cell).
+bool serialNumberUnset(const QVector<quint16> &values);
+
+// True when every character can be stored as one non-zero register byte
+// (Latin-1, not U+0000), so the text reads back exactly as it was written.
+bool isRegisterText(const QString &text);
+
+// The device clock: seconds since 1970-01-01 00:00 UTC as an unsigned 32-bit
+// number, high 16 bits in the first register (a missing register reads as 0).
+quint32 clockSeconds(const QVector<quint16> &values);
+QVector<quint16> clockRegisters(quint32 seconds);
+// A clock value as the PC's local date and time, "yyyy-MM-dd hh:mm:ss ddd".
+QString clockText(qint64 seconds);
+
+} // namespace codec

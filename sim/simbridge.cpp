@@ -39,6 +39,7 @@ constexpr int kLoginCount = 16;
 constexpr int kUserReg = 180;
 constexpr int kPasswordReg = 188;
 constexpr int kCredRegs = 8;
+constexpr int kFactoryResetReg = 178;  // writing 1 restores the factory settings
 
 bool debugEnabled()
 {
@@ -862,6 +863,8 @@ QByteArray SimBridge::Private::process(const uint8_t *req, int length)
             return exceptionPdu(fc, 3);
         const int start = get16(req + 2);
         regs[start] = quint16(get16(req + 4));
+        if (start == kFactoryResetReg && regs[start] == 1)
+            factoryReset();
         return QByteArray(reinterpret_cast<const char *>(req + 1), 5);  // echo
     }
     case 16: {
@@ -888,6 +891,9 @@ QByteArray SimBridge::Private::process(const uint8_t *req, int length)
         } else {
             for (int i = 0; i < count; ++i)
                 regs[start + i] = quint16(get16(values + 2 * i));
+            if (start <= kFactoryResetReg && start + count > kFactoryResetReg
+                && regs[kFactoryResetReg] == 1)
+                factoryReset();
         }
         pdu.append(char(fc));
         put16(pdu, start);

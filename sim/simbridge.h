@@ -64,7 +64,8 @@ public:
     QString portPath() const;  // the link path when set, else the slave device path
     QString errorString() const;
 
-    // The register map (65536 holding registers).
+    // The register map (65536 holding registers). Writing 1 to register 178
+    // restores the factory settings, as the bridge's reset does.
     quint16 reg(int address) const;
     QVector<quint16> regs(int address, int count) const;
     void setReg(int address, quint16 value);

@@ -1,0 +1,70 @@
+// "System Settings": the bridge's administrative settings. Firmware version
+// and serial number (read only), the device clock, the four output holds, a
+// factory reset and, behind an expander, the user name and password that the
+// bridge checks at login. Every request goes to server 1; its messages appear
+// on the main window's status bar.
+#pragma once
+
+#include <QDialog>
+
+namespace Ui { class systemDialog; }
+
+class MainWindow;
+class QComboBox;
+
+class systemDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int CollapsedHeight = 315;
+    static constexpr int ExpandedHeight = 481;
+    static constexpr int DialogWidth = 510;
+
+    explicit systemDialog(MainWindow *window);
+    ~systemDialog() override;
+
+private slots:
+    void on_systemCheck_clicked();
+    void on_systemSet_clicked();
+    void on_systemApply_clicked();
+    void on_systemReload_clicked();
+    void versionReadReady();
+    void passwordReadReady();
+    void usernameReadReady();
+    void on_SNRead_clicked();
+    void SNReadReady();
+    void on_pushButton_clicked();
+    void on_globalTSCheckPushButton_clicked();
+    void on_globalTSSetPushButton_clicked();
+    void globalTSChkReadReady();
+    void PWM5ReadReady();
+    void PWMOCReadReady();
+    void currentHoldReadReady();
+    void voltageHoldReadReady();
+    void on_currentHoldCheck_clicked();
+    void on_currentHoldSet_clicked();
+    void on_voltageHoldChk_clicked();
+    void on_voltageHoldSet_clicked();
+    void on_PWMChk_clicked();
+    void on_PWMSet_clicked();
+    void on_PWMOCChk_clicked();
+    void on_PWMOCSet_clicked();
+
+private:
+    using ReadSlot = void (systemDialog::*)();
+
+    // A silent read: nothing is reported when the link refuses it or when the
+    // reply fails, and the status bar is left alone.
+    void readRegisters(quint16 address, int count, ReadSlot slot);
+    // The values of the reply that called a ReadReady slot, or false when it
+    // failed (the reply is released either way).
+    bool takeReply(QVector<quint16> *values);
+    void showHold(QComboBox *box);
+    void writeHoldSetting(quint16 address, QComboBox *box);
+    void credentialsWritten(bool ok);
+
+    Ui::systemDialog *ui;
+    MainWindow *m_window;
+    QString usernameText;
+    QString passwordText;
+};
