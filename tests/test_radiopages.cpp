@@ -155,7 +155,7 @@ void TestRadioPages::hexWrite_data()
                                         << Regs{} << eui;
     QTest::newRow("EUI too short") << "otaaDevEui" << 240 << "00 11 22" << Regs{} << eui;
     QTest::newRow("typing mistake") << "abpDevAddr" << 200 << "01 02 O3 04" << Regs{} << addr;
-    QTest::newRow("spec's two blanks") << "abpDevAddr" << 200 << "01  02" << Regs{} << addr;
+    QTest::newRow("two blanks between groups") << "abpDevAddr" << 200 << "01  02" << Regs{} << addr;
     QTest::newRow("letters") << "abpNwksKey" << 210 << "hello" << Regs{} << key;
     QTest::newRow("empty") << "abpDevAddr" << 200 << "" << Regs{} << addr;
 }
