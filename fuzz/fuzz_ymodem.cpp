@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     static QCoreApplication app(*argc, *argv);
     qInstallMessageHandler(quiet);
     scratch = new QTemporaryDir;
-    if (!scratch->isValid() || !QDir::setCurrent(scratch->path()))
+    if (!scratch->isValid())
         abort();
     return 0;
 }
@@ -80,6 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const uint8_t *sizes = data + 1;
     const QByteArray line(reinterpret_cast<const char *>(data + 1 + k), int(size - 1 - k));
+    // The receiver stores into the current folder; libFuzzer's own paths are
+    // relative to the one it was started in.
+    const QString home = QDir::currentPath();
+    if (!QDir::setCurrent(scratch->path()))
+        abort();
 
     {
         FuzzPort port;
@@ -116,5 +121,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     // An abandoned transfer leaves nothing behind.
     emptyScratch();
+    QDir::setCurrent(home);
     return 0;
 }
