@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -92,7 +93,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         rx.setDevice(&port);
         rx.setSettleDelay(0);
         int finished = 0, failed = 0;
-        QObject::connect(&rx, &ymodem::finRcv, [&](const QString &) { ++finished; });
+        QString received;
+        QObject::connect(&rx, &ymodem::finRcv, [&](const QString &name) {
+            ++finished;
+            received = name;
+        });
         QObject::connect(&rx, &ymodem::transferFailed, [&](const QString &) { ++failed; });
         rx.sendStartRequest();
 
@@ -118,6 +123,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             NW_CHECK(c == 'C' || c == 0x06 || c == 0x15 || c == 0x18);
         rx.cancelTransfer();
         NW_CHECK(!rx.isReceiving());
+
+        // Whatever name the device sent, the file lands in the receiving
+        // folder; a transfer that did not complete leaves no file there.
+        const QStringList files = QDir(scratch->path()).entryList(QDir::Files | QDir::Hidden);
+        if (finished) {
+            NW_CHECK(files.size() == 1);
+            NW_CHECK(QFileInfo(received).absoluteFilePath()
+                     == QDir(scratch->path()).absoluteFilePath(files.first()));
+        } else {
+            NW_CHECK(files.isEmpty());
+        }
     }
     // An abandoned transfer leaves nothing behind.
     emptyScratch();
