@@ -50,6 +50,14 @@ quint16 valueAt(const QVector<quint16> &values, int index)
     return index >= 0 && index < values.size() ? values.at(index) : 0;
 }
 
+// Register `i` of the entry at `offset`, 0 when the reply lacks it. Summed in
+// 64 bits: an offset near the end of the int range has no registers after it.
+static quint16 entryValue(const QVector<quint16> &values, int offset, int i)
+{
+    const qint64 index = qint64(offset) + i;
+    return index >= 0 && index < values.size() ? values.at(int(index)) : 0;
+}
+
 } // namespace codec
 
 namespace codec {
@@ -97,8 +105,10 @@ QVector<quint16> hexTextToRegisters(const QString &text)
 
 bool parseHexBlock(const QString &text, int byteCount, QVector<quint16> *registers)
 {
-    static const QRegularExpression group(QStringLiteral("^[0-9A-Fa-f]{2}$"));
-    static const QRegularExpression run(QStringLiteral("^[0-9A-Fa-f]+$"));
+    // \A and \z: "$" would also match before a closing line break, so a
+    // group such as "0A\n" would pass.
+    static const QRegularExpression group(QStringLiteral("\\A[0-9A-Fa-f]{2}\\z"));
+    static const QRegularExpression run(QStringLiteral("\\A[0-9A-Fa-f]+\\z"));
     const QString trimmed = text.trimmed();
     QStringList bytes;
     if (trimmed.contains(QLatin1Char(' '))) {
@@ -177,7 +187,8 @@ QVector<quint16> scanMapHalf(const QList<ScanMapEntry> &rows, int entryCount,
             regs << quint16(e.functionCode << 8 | e.id) << e.reg;
     }
     // Zero entries after the compacted rows, so no stale entry stays behind.
-    regs.resize(2 * entryCount);
+    // (QVector::resize takes a negative size as it is: no entries instead.)
+    regs.resize(2 * qMax(0, entryCount));
     return regs;
 }
 
@@ -209,7 +220,8 @@ namespace codec {
 
 quint16 channelRegister(quint16 base, int channel, int stride)
 {
-    return quint16((int(base) + channel * stride) & 0xFFFF);
+    // Unsigned arithmetic: any channel number wraps instead of overflowing.
+    return quint16((quint32(base) + quint32(channel) * quint32(stride)) & 0xFFFF);
 }
 
 int channelNumber(const QString &text)
@@ -252,17 +264,17 @@ SensorFields sensorEntryFromRegisters(const QVector<quint16> &values, int offset
 {
     SensorFields entry;
     for (int i = 0; i < 8; ++i) {
-        const quint16 v = valueAt(values, offset + i / 2);
+        const quint16 v = entryValue(values, offset, i / 2);
         const quint8 byte = i % 2 == 0 ? quint8(v >> 8) : quint8(v & 0xFF);
         if (byte == 0)
             break;
         entry.name.append(QChar(byte));
     }
-    const quint16 codes = valueAt(values, offset + 4);
+    const quint16 codes = entryValue(values, offset, 4);
     entry.functionCode = quint8(codes >> 8);
     entry.slaveId = quint8(codes & 0xFF);
-    entry.plcAddress = valueAt(values, offset + 5);
-    entry.registerQuantity = qint16(valueAt(values, offset + 6));
+    entry.plcAddress = entryValue(values, offset, 5);
+    entry.registerQuantity = qint16(entryValue(values, offset, 6));
     return entry;
 }
 
@@ -294,10 +306,12 @@ QString timestampText(quint32 seconds)
 
 QString timeZoneText(int minutes)
 {
-    const auto part = [](int m) { return m == 0 ? QStringLiteral("00") : QString::number(m); };
-    if (minutes > 0)
-        return QStringLiteral("UTC %1 : %2").arg(-(minutes / 60)).arg(part(minutes % 60));
-    return QStringLiteral("UTC+ %1 : %2").arg((-minutes) / 60).arg(part((-minutes) % 60));
+    // 64 bits: the lowest int has no positive counterpart in an int.
+    const auto part = [](qint64 m) { return m == 0 ? QStringLiteral("00") : QString::number(m); };
+    const qint64 m = minutes;
+    if (m > 0)
+        return QStringLiteral("UTC %1 : %2").arg(-(m / 60)).arg(part(m % 60));
+    return QStringLiteral("UTC+ %1 : %2").arg((-m) / 60).arg(part((-m) % 60));
 }
 
 bool pollingTimeoutInMilliseconds(const QString &modelName)
@@ -328,7 +342,7 @@ QString entryName(const QVector<quint16> &values, int offset)
 {
     QString name;
     for (int r = 0; r < 4; ++r) {
-        const quint16 v = valueAt(values, offset + r);
+        const quint16 v = entryValue(values, offset, r);
         if ((v >> 8) == 0)
             break;
         name.append(QChar(v >> 8));
@@ -343,12 +357,12 @@ RuleChainEntry decodeRuleEntry(const QVector<quint16> &values, int offset)
 {
     RuleChainEntry e;
     e.name = entryName(values, offset);
-    e.inDeviceId = valueAt(values, offset + 4);
-    e.inChannel = valueAt(values, offset + 5);
-    e.outDeviceId = valueAt(values, offset + 6);
-    e.outChannel = valueAt(values, offset + 7);
-    e.type = valueAt(values, offset + 8);
-    e.tmoValue = valueAt(values, offset + 9);
+    e.inDeviceId = entryValue(values, offset, 4);
+    e.inChannel = entryValue(values, offset, 5);
+    e.outDeviceId = entryValue(values, offset, 6);
+    e.outChannel = entryValue(values, offset, 7);
+    e.type = entryValue(values, offset, 8);
+    e.tmoValue = entryValue(values, offset, 9);
     return e;
 }
 
@@ -364,10 +378,10 @@ ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset)
 {
     ChainMonitorEntry e;
     e.tag = entryName(values, offset);
-    e.value = valueAt(values, offset + 4);
-    e.type = valueAt(values, offset + 5);
-    e.result = valueAt(values, offset + 6);
-    const quint32 seconds = quint32(valueAt(values, offset + 7)) << 16 | valueAt(values, offset + 8);
+    e.value = entryValue(values, offset, 4);
+    e.type = entryValue(values, offset, 5);
+    e.result = entryValue(values, offset, 6);
+    const quint32 seconds = quint32(entryValue(values, offset, 7)) << 16 | entryValue(values, offset, 8);
     e.timeStamp = monitorTimeStamp(seconds);
     return e;
 }

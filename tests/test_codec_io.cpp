@@ -20,6 +20,10 @@ void TestCodecIo::channelRegister()
     QCOMPARE(codec::channelRegister(1096, codec::channelNumber("7"), 2), quint16(1110));
     QCOMPARE(codec::channelRegister(1032, codec::channelNumber(""), 2), quint16(1032));
     QCOMPARE(codec::channelRegister(65535, 2), quint16(1));  // wraps
+    // Any channel number wraps the same way, however large.
+    QCOMPARE(codec::channelRegister(0, 2147483647, 2), quint16(0xFFFE));
+    QCOMPARE(codec::channelRegister(1000, 1701642240, 3), quint16((1000u + 1701642240u * 3u) & 0xFFFF));
+    QCOMPARE(codec::channelRegister(10, -1), quint16(9));
 }
 
 void TestCodecIo::microampsText_data()

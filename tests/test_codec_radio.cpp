@@ -68,6 +68,9 @@ void TestCodecRadio::hexBlock_data()
     QTest::newRow("run too long") << "0A0BC0D0EE" << 4 << Regs{};
     QTest::newRow("mixed") << "0A0B C0 D0" << 4 << Regs{};
     QTest::newRow("empty") << "" << 4 << Regs{};
+    QTest::newRow("line break after a group") << "0A\n 0B" << 2 << Regs{};
+    QTest::newRow("line break in the middle") << "0A 0B\n C0 D0" << 4 << Regs{};
+    QTest::newRow("line break around") << "\n0A 0B C0 D0\n" << 4 << Regs{ 0x0A0B, 0xC0D0 };
 }
 
 void TestCodecRadio::hexBlock()
@@ -124,6 +127,10 @@ void TestCodecRadio::scanMapHalves()
     QCOMPARE(codec::scanMapHalf(rows, 10, codec::scanRowForSecondHalf), second);
     // Nothing qualifies: the half is cleared, never empty.
     QCOMPARE(codec::scanMapHalf(QList<ScanMapEntry>(), 10, codec::scanRowForFirstHalf), Regs(20, 0));
+    // A half of no entries is empty, also when the count is below zero.
+    QCOMPARE(codec::scanMapHalf(rows, 0, codec::scanRowForSecondHalf), Regs());
+    QCOMPARE(codec::scanMapHalf(rows, -1, codec::scanRowForSecondHalf), Regs());
+    QCOMPARE(codec::scanMapHalf(QList<ScanMapEntry>(), -25, codec::scanRowForFirstHalf), Regs());
 
     const QList<ScanMapEntry> read = codec::scanMapFromRegisters({ 0x0301, 0x0064, 0x0102 }, 20);
     QCOMPARE(read.size(), 20);

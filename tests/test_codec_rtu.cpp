@@ -14,6 +14,7 @@ private slots:
     void sensorEntry();
     void sensorEntryDecoding_data();
     void sensorEntryDecoding();
+    void sensorEntryFarOffset();
     void scheduleMask_data();
     void scheduleMask();
     void timestamp();
@@ -109,6 +110,17 @@ void TestCodecRtu::sensorEntryDecoding()
     QTEST(int(e.registerQuantity), "quantity");
 }
 
+void TestCodecRtu::sensorEntryFarOffset()
+{
+    // An entry past the end of the int range reads as an empty entry.
+    const Regs regs{ 0x5465, 0x6D70, 0, 0, 0x0301, 40001, 2 };
+    const codec::SensorFields e = codec::sensorEntryFromRegisters(regs, 2147483647 - 2);
+    QVERIFY(e.name.isEmpty());
+    QCOMPARE(int(e.functionCode), 0);
+    QCOMPARE(int(e.plcAddress), 0);
+    QCOMPARE(int(e.registerQuantity), 0);
+}
+
 void TestCodecRtu::scheduleMask_data()
 {
     QTest::addColumn<Regs>("regs");
@@ -161,6 +173,8 @@ void TestCodecRtu::timeZoneText_data()
     QTest::newRow("UTC-3:30") << 210 << "UTC -3 : 30";
     QTest::newRow("UTC-5:45") << 345 << "UTC -5 : 45";
     QTest::newRow("register 0xFE20") << codec::signedValue(0xFE20) << "UTC+ 8 : 00";
+    QTest::newRow("lowest int") << int(-2147483647 - 1) << "UTC+ 35791394 : 8";
+    QTest::newRow("highest int") << 2147483647 << "UTC -35791394 : 7";
 }
 
 void TestCodecRtu::timeZoneText()

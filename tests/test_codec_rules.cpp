@@ -66,6 +66,16 @@ void TestCodecRules::ruleEntry()
     QCOMPARE(shortEntry.outDeviceId, quint16(0));
     QCOMPARE(shortEntry.tmoValue, quint16(0));
 
+    // An entry past the end of the int range reads as an empty entry.
+    const RuleChainEntry far = codec::decodeRuleEntry(block, 2147483647);
+    QVERIFY(far.name.isEmpty());
+    QCOMPARE(far.inDeviceId, quint16(0));
+    QCOMPARE(far.tmoValue, quint16(0));
+    const ChainMonitorEntry farRow = codec::decodeMonitorEntry(block, 2147483647 - 3);
+    QVERIFY(farRow.tag.isEmpty());
+    QCOMPARE(farRow.value, quint16(0));
+    QCOMPARE(farRow.result, quint16(0));
+
     // An over-long name never spills past the ten registers of its entry.
     RuleChainEntry longName;
     longName.name = QStringLiteral("abcdefghij");
