@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -128,10 +129,16 @@ void Link::onErrorOccurred(QModbusDevice::Error error)
 
 QString Link::exceptionCodeText(const QModbusReply *reply)
 {
-    const QModbusResponse pdu = reply->rawResult();
+    // Qt's RTU client stores an exception reply's function code (0x83,
+    // 0x86...) sign-extended, out of the FunctionCode enum's range, so the
+    // inline accessors (isException(), functionCode()) must not read it
+    // here. Qt's own stream operator writes the byte as it came on the line.
+    QByteArray raw;
+    QDataStream stream(&raw, QIODevice::WriteOnly);
+    stream << reply->rawResult();
     int code = 0xFF;
-    if (pdu.isException() && pdu.dataSize() >= 1)
-        code = quint8(pdu.data().at(0));
+    if (raw.size() >= 2 && (quint8(raw.at(0)) & QModbusPdu::ExceptionByte))
+        code = quint8(raw.at(1));
     return QString::number(code, 16);
 }
 

@@ -79,6 +79,9 @@ void TestMonitor::initTestCase()
     QVERIFY(h->connectAs());
     // The identification's last reads are answered after Connect returns.
     QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), Timeout);
+    // On a slow machine more of them (each with its "OK!") may still be on
+    // their way: let them all land before the tests clear the status bar.
+    QVERIFY(h->waitForReplies());
     QVERIFY(!h->find<QTabWidget>("tabWidget")->isTabEnabled(MainWindow::TabMonitor));
     enableTab(h);
 }

@@ -87,6 +87,8 @@ void TestRtuPage::initTestCase()
     QVERIFY(h->connectAs());
     // Identification's own reads end with "OK!"; let them land first.
     QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), Wait);
+    // On a slow machine more of them may still be on their way.
+    QVERIFY(h->waitForReplies());
     QVERIFY(page());
     QVERIFY(dialog());
     QCOMPARE(view()->model()->rowCount(), 50);

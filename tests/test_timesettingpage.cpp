@@ -71,6 +71,8 @@ void TestTimeSettingPage::initTestCase()
     h->window()->link()->device()->setNumberOfRetries(0);
     QVERIFY(h->connectAs());
     QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), Wait);
+    // On a slow machine more of them may still be on their way.
+    QVERIFY(h->waitForReplies());
     // The shipped window keeps the tab disabled; the page is exercised anyway.
     auto *tabs = h->find<QTabWidget>("tabWidget");
     QVERIFY(!tabs->isTabEnabled(MainWindow::TabTimeSetting));
