@@ -9,6 +9,7 @@
 #include "link/link.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QModbusClient>
 #include <QPushButton>
@@ -107,6 +108,7 @@ private slots:
     void init();
     void matrix_data();
     void matrix();
+    void unplugDuringRead();
 
 private:
     QString text(const char *widget) const;
@@ -251,6 +253,50 @@ void TestFaultMatrix::matrix()
         QCOMPARE(bridge.regs(act.first, count), act.sent);
     }
     QVERIFY(h->boxes.boxes.isEmpty());
+}
+
+void TestFaultMatrix::unplugDuringRead()
+{
+    // The device disappears while a read waits for its answer: the window
+    // drops the link once, shows why, changes nothing on the page, and
+    // Connect works again when the device is back.
+    sim::Options options;
+    options.linkPath = QDir::temp().filePath(
+        QStringLiteral("nodeweave-faultmatrix-%1").arg(QCoreApplication::applicationPid()));
+    Harness lost(options);
+    QVERIFY(lost.startWindow());
+    lost.window()->link()->device()->setNumberOfRetries(0);
+    QVERIFY(lost.connectAs());
+    QVERIFY(lost.waitForReplies());
+
+    auto *baud = lost.find<QComboBox>("s_baudCombo");
+    baud->setCurrentText("2400");
+    lost.bridge().setRegs(0, { 4, 8, 2, 1, 1 });
+    lost.bridge().clearReads();
+    lost.bridge().setDelay(3000);
+    lost.find<QPushButton>("serialBtnRead")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!lost.bridge().reads().isEmpty(), Wait);
+    QCOMPARE(lost.bridge().reads().first().start, 0);
+    lost.bridge().unplug();
+
+    QTRY_COMPARE_WITH_TIMEOUT(lost.find<QPushButton>("connectButton")->text(), QString("Connect"),
+                              Wait);
+    QCOMPARE(lost.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QVERIFY(!lost.status().isEmpty());
+    QVERIFY(lost.status() != QLatin1String("OK!"));
+    QCOMPARE(baud->currentText(), QString("2400"));
+
+    lost.bridge().setDelay(0);
+    QVERIFY(lost.bridge().replug());
+    QTRY_COMPARE_WITH_TIMEOUT(lost.find<QComboBox>("portComboBox")->currentText(),
+                              lost.bridge().portPath(), Wait);
+    QVERIFY(lost.connectAs());
+    QVERIFY(lost.waitForReplies());
+    lost.window()->link()->clearMessage();
+    lost.find<QPushButton>("serialBtnRead")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(lost.status(), QString("OK!"), Wait);
+    QCOMPARE(baud->currentText(), QString("19200"));
+    QCOMPARE(lost.bridge().writesIn(0, 4).size(), 0);
 }
 
 QTEST_MAIN(TestFaultMatrix)
