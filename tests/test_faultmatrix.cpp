@@ -8,11 +8,13 @@
 
 #include "link/link.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QModbusClient>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QtTest>
 
 using Regs = QVector<quint16>;
@@ -26,7 +28,7 @@ constexpr int ResponseTimeout = 1500;
 
 // One widget of an action and the text it shows or is given.
 struct Field {
-    const char *widget;
+    QString widget;
     QString text;
 };
 
@@ -41,6 +43,16 @@ struct Action {
     QList<Field> after;   // read: what a good reply shows
     Regs sent;            // write: the block a good write leaves on the bridge
 };
+
+// The schedule page's hour boxes ("1" checked), hours 0 and 16 checked.
+QList<Field> scheduleHours()
+{
+    QList<Field> fields;
+    for (int hr = 0; hr < 24; ++hr)
+        fields << Field{ QStringLiteral("checkBox_%1").arg(hr == 0 ? 24 : hr),
+                         hr == 0 || hr == 16 ? QStringLiteral("1") : QStringLiteral("0") };
+    return fields;
+}
 
 const Regs Key{ 0x2B7E, 0x1516, 0x28AE, 0xD2A6, 0xABF7, 0x1588, 0x09CF, 0x4F3C };
 
@@ -70,6 +82,8 @@ const QList<Action> &actions()
           { { "otaaAppKeyLine", "2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C" } }, {} },
         { "application key write", "otaaAppKeyWrite", 248, 255, false, Regs(8, 0x5A5A),
           { { "otaaAppKeyLine", "2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C" } }, {}, Key },
+        { "schedule write", "sensorTimeSetPushButton_2", 800, 801, false, Regs{ 0x1234, 0x5678 },
+          scheduleHours(), {}, Regs{ 0x0001, 0x0001 } },
     };
     return table;
 }
@@ -111,8 +125,8 @@ private slots:
     void unplugDuringRead();
 
 private:
-    QString text(const char *widget) const;
-    void setText(const char *widget, const QString &text);
+    QString text(const QString &widget) const;
+    void setText(const QString &widget, const QString &text);
     bool writesInside(int first, int last, QString *what) const;
     Harness *h = nullptr;
 };
@@ -125,6 +139,8 @@ void TestFaultMatrix::initTestCase()
     QVERIFY(h->connectAs());
     QVERIFY(h->waitForReplies());
     h->window()->link()->device()->setTimeout(ResponseTimeout);
+    // The shipped window keeps the schedule page disabled; it is used anyway.
+    h->find<QTabWidget>("tabWidget")->setTabEnabled(MainWindow::TabTimeSetting, true);
 }
 
 void TestFaultMatrix::cleanupTestCase()
@@ -141,8 +157,10 @@ void TestFaultMatrix::init()
     h->window()->link()->clearMessage();
 }
 
-QString TestFaultMatrix::text(const char *widget) const
+QString TestFaultMatrix::text(const QString &widget) const
 {
+    if (auto *box = h->find<QCheckBox>(widget))
+        return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     if (auto *combo = h->find<QComboBox>(widget))
         return combo->currentText();
     if (auto *edit = h->find<QLineEdit>(widget))
@@ -150,15 +168,19 @@ QString TestFaultMatrix::text(const char *widget) const
     return QStringLiteral("<no widget %1>").arg(widget);
 }
 
-void TestFaultMatrix::setText(const char *widget, const QString &value)
+void TestFaultMatrix::setText(const QString &widget, const QString &value)
 {
+    if (auto *box = h->find<QCheckBox>(widget)) {
+        box->setChecked(value == QLatin1String("1"));
+        return;
+    }
     if (auto *combo = h->find<QComboBox>(widget)) {
         const int index = combo->findText(value);
-        QVERIFY2(index >= 0, widget);
+        QVERIFY2(index >= 0, qPrintable(widget));
         combo->setCurrentIndex(index);
     } else {
         auto *edit = h->find<QLineEdit>(widget);
-        QVERIFY2(edit, widget);
+        QVERIFY2(edit, qPrintable(widget));
         edit->setText(value);
     }
 }
