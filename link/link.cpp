@@ -186,9 +186,21 @@ QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
     return reply;
 }
 
-void Link::onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options)
+void Link::onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options,
+                   int expected)
 {
-    const bool failed = isRead ? reportReadError(reply) : reportWriteError(reply);
+    bool failed = isRead ? reportReadError(reply) : reportWriteError(reply);
+    // A well-formed reply that carries fewer registers than asked for must not
+    // show made-up zeros for the rest: the read failed.
+    const int got = reply->result().valueCount();
+    if (!failed && isRead && got < expected) {
+        showMessage(tr("Read response error: Short reply, %1 of %2 registers. (code: 0x%3)")
+                        .arg(got)
+                        .arg(expected)
+                        .arg(QString::number(int(QModbusDevice::ReadError), 16)),
+                    ErrorTimeout);
+        failed = true;
+    }
     if (!failed) {
         if (decode)
             decode(reply->result().values());
@@ -210,7 +222,9 @@ bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, 
     if (!reply)
         return false;
     connect(reply, &QModbusReply::finished, context ? context : this,
-            [this, reply, decode, options] { onReply(reply, true, decode, WriteDone(), options); });
+            [this, reply, decode, options, count] {
+                onReply(reply, true, decode, WriteDone(), options, count);
+            });
     return true;
 }
 

@@ -59,8 +59,8 @@ public:
     void clearMessage();
 
     // Read action: sends a read of [start, start + count) and hands the reply's
-    // values to `decode` (missing registers read as 0 through codec::valueAt).
-    // Errors get the standard read texts. Returns false when nothing was sent.
+    // values to `decode`. Errors, and a reply with fewer registers than asked for,
+    // get the standard read texts and decode nothing. Returns false when nothing was sent.
     // `context` ends the request's handling when it is destroyed first.
     bool read(quint16 start, quint16 count, QObject *context, Decoder decode,
               Options options = Options());
@@ -98,7 +98,8 @@ signals:
 
 private:
     void onErrorOccurred(QModbusDevice::Error error);
-    void onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options);
+    void onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options,
+                 int expected = 0);
 
     QPointer<QStatusBar> m_statusBar;
     QModbusClient *m_device = nullptr;
