@@ -3,6 +3,7 @@
 // chunk-size bytes that follow; the rest is the line data, handed over in
 // chunks of those sizes (plus one) in turn, or all at once when k is 0.
 // The receiver writes into a scratch folder that is emptied after each input.
+#include "sim/memoryport.h"
 #include "tools/ymodem.h"
 
 #include <QCoreApplication>
@@ -16,38 +17,6 @@
 #define NW_CHECK(cond) do { if (!(cond)) abort(); } while (0)
 
 namespace {
-
-// A serial line: bytes fed in are read by the receiver, answers are collected.
-class FuzzPort : public QIODevice
-{
-public:
-    FuzzPort() { open(QIODevice::ReadWrite); }
-    void feed(const QByteArray &bytes)
-    {
-        m_in += bytes;
-        emit readyRead();
-    }
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_in.size() + QIODevice::bytesAvailable(); }
-    QByteArray written;
-
-protected:
-    qint64 readData(char *data, qint64 max) override
-    {
-        const qint64 n = qMin<qint64>(max, m_in.size());
-        memcpy(data, m_in.constData(), size_t(n));
-        m_in.remove(0, int(n));
-        return n;
-    }
-    qint64 writeData(const char *data, qint64 n) override
-    {
-        written.append(data, int(n));
-        return n;
-    }
-
-private:
-    QByteArray m_in;
-};
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
 
@@ -88,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
 
     {
-        FuzzPort port;
+        sim::MemoryPort port;
         ymodem rx;
         rx.setDevice(&port);
         rx.setSettleDelay(0);

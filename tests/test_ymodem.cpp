@@ -1,6 +1,7 @@
 // The YMODEM receiver fed with byte streams: what it answers, what ends up in
 // the local file, and how it copes with damaged, repeated, split and
 // out-of-sequence packets, stalls and hostile file names.
+#include "sim/memoryport.h"
 #include "tools/ymodem.h"
 
 #include <QDir>
@@ -13,45 +14,6 @@
 namespace {
 const char SOH = 0x01, STX = 0x02, EOT = 0x04, ACK = 0x06, NAK = 0x15, CAN = 0x18;
 const QByteArray AckC = QByteArray(1, ACK) + 'C';
-
-// A serial line: the test feeds what the device sends and collects what the
-// receiver answers.
-class FakePort : public QIODevice
-{
-public:
-    FakePort() { open(QIODevice::ReadWrite); }
-    void feed(const QByteArray &bytes)
-    {
-        m_in += bytes;
-        emit readyRead();
-    }
-    QByteArray take()
-    {
-        const QByteArray out = written;
-        written.clear();
-        return out;
-    }
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override { return m_in.size() + QIODevice::bytesAvailable(); }
-    QByteArray written;
-
-protected:
-    qint64 readData(char *data, qint64 max) override
-    {
-        const qint64 n = qMin<qint64>(max, m_in.size());
-        memcpy(data, m_in.constData(), size_t(n));
-        m_in.remove(0, int(n));
-        return n;
-    }
-    qint64 writeData(const char *data, qint64 n) override
-    {
-        written.append(data, int(n));
-        return n;
-    }
-
-private:
-    QByteArray m_in;
-};
 
 QByteArray packet(int block, const QByteArray &payload, int size = 1024, char pad = 0x1A)
 {
@@ -112,7 +74,7 @@ private:
     // Header and the discarded first block; returns false on a wrong answer.
     bool start(const QByteArray &name, const QByteArray &size);
     QTemporaryDir m_dir;
-    FakePort *port = nullptr;
+    sim::MemoryPort *port = nullptr;
     ymodem *rx = nullptr;
 };
 
@@ -124,7 +86,7 @@ void TestYmodem::initTestCase()
 
 void TestYmodem::init()
 {
-    port = new FakePort;
+    port = new sim::MemoryPort;
     rx = new ymodem;
     rx->setDevice(port);
     rx->setSettleDelay(0);

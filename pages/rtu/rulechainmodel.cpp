@@ -1,11 +1,6 @@
 #include "pages/rtu/rulechainmodel.h"
 
 namespace {
-QVariant centred()
-{
-    return int(Qt::AlignHCenter | Qt::AlignVCenter);
-}
-
 QVariant typeText(int code)
 {
     const QString text = codec::ruleTypeText(code);
@@ -13,28 +8,16 @@ QVariant typeText(int code)
 }
 }
 
-RuleChain::RuleChain(QObject *parent) : QAbstractTableModel(parent) {}
-
-int RuleChain::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_list.size();
-}
+RuleChain::RuleChain(QObject *parent) : EntryTable(parent) {}
 
 int RuleChain::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant RuleChain::data(const QModelIndex &index, int role) const
+QVariant RuleChain::cell(const RuleChainEntry &e, int column) const
 {
-    if (!index.isValid() || index.row() >= m_list.size())
-        return QVariant();
-    if (role == Qt::TextAlignmentRole)
-        return centred();
-    if (role != Qt::DisplayRole)
-        return QVariant();
-    const RuleChainEntry &e = m_list.at(index.row());
-    switch (index.column()) {
+    switch (column) {
     case TagColumn: return e.name;
     case InDeviceColumn: return uint(e.inDeviceId);
     case InChannelColumn: return uint(e.inChannel);
@@ -47,65 +30,23 @@ QVariant RuleChain::data(const QModelIndex &index, int role) const
     }
 }
 
-bool RuleChain::setData(const QModelIndex &index, const QVariant &value, int role)
+// The index column stays hidden and has no title.
+QStringList RuleChain::titles() const
 {
-    if (!index.isValid() || role != Qt::EditRole || index.column() != TagColumn
-        || index.row() >= m_list.size())
-        return false;
-    m_list[index.row()].name = value.toString();
-    emit dataChanged(index, index);
-    return true;
+    return { tr("Tag"), tr("IN Dev_ID"), tr("IN_CH"), tr("Type"),
+             tr("OUT Dev_ID"), tr("OUT_CH"), tr("TMO_Value") };
 }
 
-QVariant RuleChain::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role == Qt::TextAlignmentRole)
-        return centred();
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
-        return QVariant();
-    static const char *const titles[] = { "Tag", "IN Dev_ID", "IN_CH", "Type",
-                                          "OUT Dev_ID", "OUT_CH", "TMO_Value" };
-    if (section < 0 || section >= int(sizeof titles / sizeof *titles))
-        return QVariant();
-    return tr(titles[section]);
-}
-
-Qt::ItemFlags RuleChain::flags(const QModelIndex &index) const
-{
-    if (!index.isValid())
-        return QAbstractTableModel::flags(index);
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-}
-
-void RuleChain::setList(const QList<RuleChainEntry> &list)
-{
-    beginResetModel();
-    m_list = list;
-    endResetModel();
-}
-
-ruleMonitor::ruleMonitor(QObject *parent) : QAbstractTableModel(parent) {}
-
-int ruleMonitor::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_list.size();
-}
+ruleMonitor::ruleMonitor(QObject *parent) : EntryTable(parent) {}
 
 int ruleMonitor::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant ruleMonitor::data(const QModelIndex &index, int role) const
+QVariant ruleMonitor::cell(const ChainMonitorEntry &e, int column) const
 {
-    if (!index.isValid() || index.row() >= m_list.size())
-        return QVariant();
-    if (role == Qt::TextAlignmentRole)
-        return centred();
-    if (role != Qt::DisplayRole)
-        return QVariant();
-    const ChainMonitorEntry &e = m_list.at(index.row());
-    switch (index.column()) {
+    switch (column) {
     case TagColumn: return e.tag;
     case ValueColumn: return uint(e.value);
     case TypeColumn: return typeText(e.type);
@@ -115,38 +56,7 @@ QVariant ruleMonitor::data(const QModelIndex &index, int role) const
     }
 }
 
-bool ruleMonitor::setData(const QModelIndex &index, const QVariant &value, int role)
+QStringList ruleMonitor::titles() const
 {
-    if (!index.isValid() || role != Qt::EditRole || index.column() != TagColumn
-        || index.row() >= m_list.size())
-        return false;
-    m_list[index.row()].tag = value.toString();
-    emit dataChanged(index, index);
-    return true;
-}
-
-QVariant ruleMonitor::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (role == Qt::TextAlignmentRole)
-        return centred();
-    if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
-        return QVariant();
-    static const char *const titles[] = { "Tag", "Value", "Type", "Result", "TimeStamp" };
-    if (section < 0 || section >= int(sizeof titles / sizeof *titles))
-        return QVariant();
-    return tr(titles[section]);
-}
-
-Qt::ItemFlags ruleMonitor::flags(const QModelIndex &index) const
-{
-    if (!index.isValid())
-        return QAbstractTableModel::flags(index);
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
-}
-
-void ruleMonitor::setList(const QList<ChainMonitorEntry> &list)
-{
-    beginResetModel();
-    m_list = list;
-    endResetModel();
+    return { tr("Tag"), tr("Value"), tr("Type"), tr("Result"), tr("TimeStamp") };
 }

@@ -6,8 +6,77 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QStringList>
 
-class RuleChain : public QAbstractTableModel
+// What both tables share: a list of entries shown one per row, centred,
+// selectable but not editable in the view; column 0 is the entry's tag,
+// which setData() may rename.
+template <typename Entry, QString Entry::*Tag>
+class EntryTable : public QAbstractTableModel
+{
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : m_list.size();
+    }
+
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override
+    {
+        if (!index.isValid() || index.row() >= m_list.size())
+            return QVariant();
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignHCenter | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole)
+            return QVariant();
+        return cell(m_list.at(index.row()), index.column());
+    }
+
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override
+    {
+        if (!index.isValid() || role != Qt::EditRole || index.column() != 0
+            || index.row() >= m_list.size())
+            return false;
+        m_list[index.row()].*Tag = value.toString();
+        emit dataChanged(index, index);
+        return true;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override
+    {
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignHCenter | Qt::AlignVCenter);
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+            return QVariant();
+        const QStringList names = titles();
+        return section >= 0 && section < names.size() ? QVariant(names.at(section)) : QVariant();
+    }
+
+    Qt::ItemFlags flags(const QModelIndex &index) const override
+    {
+        if (!index.isValid())
+            return QAbstractTableModel::flags(index);
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    }
+
+    void setList(const QList<Entry> &list)
+    {
+        beginResetModel();
+        m_list = list;
+        endResetModel();
+    }
+
+protected:
+    virtual QVariant cell(const Entry &entry, int column) const = 0;
+    virtual QStringList titles() const = 0;
+
+private:
+    QList<Entry> m_list;
+};
+
+class RuleChain : public EntryTable<RuleChainEntry, &RuleChainEntry::name>
 {
     Q_OBJECT
 public:
@@ -15,39 +84,23 @@ public:
                   OutChannelColumn, ValueColumn, IndexColumn, ColumnCount };
 
     explicit RuleChain(QObject *parent = nullptr);
-
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    void setList(const QList<RuleChainEntry> &list);
-
-private:
-    QList<RuleChainEntry> m_list;
+protected:
+    QVariant cell(const RuleChainEntry &entry, int column) const override;
+    QStringList titles() const override;
 };
 
-class ruleMonitor : public QAbstractTableModel
+class ruleMonitor : public EntryTable<ChainMonitorEntry, &ChainMonitorEntry::tag>
 {
     Q_OBJECT
 public:
     enum Column { TagColumn, ValueColumn, TypeColumn, ResultColumn, TimeColumn, ColumnCount };
 
     explicit ruleMonitor(QObject *parent = nullptr);
-
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    void setList(const QList<ChainMonitorEntry> &list);
-
-private:
-    QList<ChainMonitorEntry> m_list;
+protected:
+    QVariant cell(const ChainMonitorEntry &entry, int column) const override;
+    QStringList titles() const override;
 };
