@@ -131,7 +131,7 @@ void systemDialog::globalTSChkReadReady()
     Link *link = m_window->link();
     if (!link->reportReadError(reply)) {
         const quint32 seconds = codec::clockSeconds(reply->result().values());
-        ui->globalTSLineEdit->setText(codec::clockText(seconds));
+        ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
         link->showMessage(tr("OK!"), 0);
     }
     reply->deleteLater();
@@ -141,7 +141,7 @@ void systemDialog::on_globalTSSetPushButton_clicked()
 {
     // One reading of the PC clock, so the field shows exactly what is written.
     const qint64 seconds = QDateTime::currentSecsSinceEpoch();
-    ui->globalTSLineEdit->setText(codec::clockText(seconds));
+    ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
     m_window->link()->write(ClockStart, codec::clockRegisters(quint32(seconds)), this,
                             Link::WriteDone(), serverOne(true));
 }

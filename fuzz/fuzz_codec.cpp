@@ -273,9 +273,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const quint32 mask = codec::scheduleMaskFromRegisters(regs);
         NW_CHECK(mask <= 0xFFFFFF);
         NW_CHECK(codec::scheduleMaskFromRegisters(codec::scheduleMaskToRegisters(mask)) == mask);
-        (void)codec::timestampText(seconds);
-        (void)codec::clockText(qint64(qint32(seconds)));
-        (void)codec::monitorTimeStamp(seconds);
+        (void)codec::localTimeText(seconds);
+        (void)codec::localTimeText(qint64(qint32(seconds)));
         break;
     }
     case 16: {  // numbers typed into line edits and combo boxes

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QByteArray line = codec::eventLogExportLine(e);
         NW_CHECK(line.endsWith("\r\n"));
         NW_CHECK(line.count(',') >= 5);
-        (void)codec::eventLogTimeText(e.timeStamp);
+        (void)codec::localTimeText(e.timeStamp);
         (void)codec::eventLogResultText(e.result);
     }
     return 0;

@@ -1,6 +1,12 @@
 #include "link/codec.h"
 
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
 #include <QModbusDataUnit>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <cmath>
 
 namespace codec {
 
@@ -71,9 +77,6 @@ QString ruleTypeText(int code)
 } // namespace codec
 
 // ---- Radio and network pages.
-
-#include <QRandomGenerator>
-#include <QRegularExpression>
 
 namespace codec {
 
@@ -214,8 +217,6 @@ QString proposeAesKey()
 
 } // namespace codec
 
-#include <cmath>
-
 namespace codec {
 
 quint16 channelRegister(quint16 base, int channel, int stride)
@@ -246,8 +247,6 @@ quint16 microampsFromMilliamps(double milliamps)
 
 // ---------------------------------------------------------------------------
 // RTU sensor table and sensor timing.
-
-#include <QDateTime>
 
 namespace codec {
 
@@ -298,10 +297,10 @@ QVector<quint16> timestampToRegisters(quint32 seconds)
     return { quint16(seconds >> 16), quint16(seconds & 0xFFFF) };
 }
 
-QString timestampText(quint32 seconds)
+QString localTimeText(qint64 seconds)
 {
-    return QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::LocalTime)
-        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime);
+    return QLocale().toString(local, QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
 }
 
 QString timeZoneText(int minutes)
@@ -332,9 +331,6 @@ quint16 pollingTimeoutRegister(int seconds, const QString &modelName)
 } // namespace codec
 
 // ---- Rule chain and chain monitor entries ----
-
-#include <QDateTime>
-#include <QLocale>
 
 namespace codec {
 
@@ -382,22 +378,13 @@ ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset)
     e.type = entryValue(values, offset, 5);
     e.result = entryValue(values, offset, 6);
     const quint32 seconds = quint32(entryValue(values, offset, 7)) << 16 | entryValue(values, offset, 8);
-    e.timeStamp = monitorTimeStamp(seconds);
+    e.timeStamp = localTimeText(seconds);
     return e;
-}
-
-QString monitorTimeStamp(quint32 seconds)
-{
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::LocalTime);
-    return QLocale().toString(local, QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
 }
 
 } // namespace codec
 
 // ---- Event log ------------------------------------------------------------
-
-#include <QByteArray>
-#include <QDateTime>
 
 namespace codec {
 
@@ -453,11 +440,6 @@ static QDateTime eventLogTime(quint32 timeStamp)
     return QDateTime::fromSecsSinceEpoch(qint64(timeStamp), Qt::LocalTime);
 }
 
-QString eventLogTimeText(quint32 timeStamp)
-{
-    return eventLogTime(timeStamp).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
-}
-
 QByteArray eventLogExportLine(const EventLogEntry &e)
 {
     QByteArray line = e.tag.toLatin1();
@@ -471,8 +453,6 @@ QByteArray eventLogExportLine(const EventLogEntry &e)
 }
 
 } // namespace codec
-
-#include <QDateTime>
 
 namespace codec {
 
@@ -513,12 +493,6 @@ quint32 clockSeconds(const QVector<quint16> &values)
 QVector<quint16> clockRegisters(quint32 seconds)
 {
     return { quint16(seconds >> 16), quint16(seconds & 0xFFFF) };
-}
-
-QString clockText(qint64 seconds)
-{
-    return QDateTime::fromSecsSinceEpoch(seconds, Qt::LocalTime)
-        .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss ddd"));
 }
 
 } // namespace codec

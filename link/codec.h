@@ -162,8 +162,11 @@ QVector<quint16> scheduleMaskToRegisters(quint32 mask);
 // The device clock: seconds since 1970-01-01 UTC, high half first.
 quint32 timestampFromRegisters(const QVector<quint16> &values);
 QVector<quint16> timestampToRegisters(quint32 seconds);
-// The seconds as this computer's local date and time, "yyyy-MM-dd hh:mm:ss ddd".
-QString timestampText(quint32 seconds);
+// Seconds since 1970-01-01 00:00:00 UTC as this computer's local date and
+// time, "yyyy-MM-dd hh:mm:ss ddd" with the local language's short day name:
+// how the sensor time, the monitor and event-log time stamps and the device
+// clock are shown.
+QString localTimeText(qint64 seconds);
 
 // A time-zone register (signed minutes, UTC minus local time) as shown to the
 // user: -480 is "UTC+ 8 : 00", 300 is "UTC -5 : 00".
@@ -227,10 +230,6 @@ QVector<quint16> ruleEntryRegisters(const RuleChainEntry &entry);
 // time stamp as seconds since 1970-01-01 UTC, high word (7) and low word (8).
 ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset);
 
-// A count of seconds since 1970-01-01 00:00:00 UTC as local time,
-// "yyyy-MM-dd hh:mm:ss ddd" with the day name of the default locale.
-QString monitorTimeStamp(quint32 seconds);
-
 } // namespace codec
 
 // ---- Event log ------------------------------------------------------------
@@ -258,8 +257,6 @@ QVector<EventLogEntry> parseEventLogFile(const QByteArray &bytes);
 
 // "Success" for result 1, "Fail" otherwise.
 QString eventLogResultText(quint16 result);
-// The time stamp as local date and time, "yyyy-MM-dd hh:mm:ss ddd".
-QString eventLogTimeText(quint32 timeStamp);
 // One line of the text export, CR LF included:
 // tag,valueInput,type text,valueOutput,local time,Success|Fail
 QByteArray eventLogExportLine(const EventLogEntry &entry);
@@ -291,7 +288,5 @@ bool isRegisterText(const QString &text);
 // number, high 16 bits in the first register (a missing register reads as 0).
 quint32 clockSeconds(const QVector<quint16> &values);
 QVector<quint16> clockRegisters(quint32 seconds);
-// A clock value as the PC's local date and time, "yyyy-MM-dd hh:mm:ss ddd".
-QString clockText(qint64 seconds);
 
 } // namespace codec

@@ -158,7 +158,7 @@ void TestCodecEventLog::timeStamps()
     const QVector<EventLogEntry> entries = codec::parseEventLogFile(bytes);
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.first().timeStamp, timeStamp);
-    QCOMPARE(codec::eventLogTimeText(timeStamp), shown);
+    QCOMPARE(codec::localTimeText(timeStamp), shown);
     EventLogModel model;
     model.setList(entries);
     QCOMPARE(model.index(0, 5).data().toString(), shown);

@@ -154,11 +154,11 @@ void TestCodecRtu::timestamp()
     QCOMPARE(codec::timestampToRegisters(1600000000), (Regs{ 0x5F5E, 0x1000 }));
     QCOMPARE(codec::timestampToRegisters(0xFFFFFFFFu), (Regs{ 0xFFFF, 0xFFFF }));
     QCOMPARE(codec::timestampFromRegisters({ 0x0001 }), quint32(0x10000));
-    const QString text = codec::timestampText(1600000000);
+    const QString text = codec::localTimeText(1600000000);
     QVERIFY2(text.startsWith(QStringLiteral("2020-09-13 12:26:40 ")), qPrintable(text));
     QCOMPARE(text, QStringLiteral("2020-09-13 12:26:40 ")
                        + QLocale::system().dayName(7, QLocale::ShortFormat));
-    QVERIFY(codec::timestampText(0).startsWith(QStringLiteral("1970-01-01 00:00:00 ")));
+    QVERIFY(codec::localTimeText(0).startsWith(QStringLiteral("1970-01-01 00:00:00 ")));
 }
 
 void TestCodecRtu::timeZoneText_data()

@@ -35,7 +35,7 @@ QVariant EventLogModel::data(const QModelIndex &index, int role) const
     case ColType: return codec::ruleTypeText(e.type);
     case ColValueOutput: return e.valueOutput;
     case ColResult: return codec::eventLogResultText(e.result);
-    case ColTimeStamp: return codec::eventLogTimeText(e.timeStamp);
+    case ColTimeStamp: return codec::localTimeText(e.timeStamp);
     }
     return QVariant();
 }

@@ -64,14 +64,14 @@ void TimeSettingPage::sensorFormatReadReady(const QVector<quint16> &values)
 void TimeSettingPage::on_sensorTSChkButton_clicked()
 {
     m_link->read(TimestampStart, 2, this, [this](const QVector<quint16> &v) {
-        ui->sensorTSLineEdit->setText(codec::timestampText(codec::timestampFromRegisters(v)));
+        ui->sensorTSLineEdit->setText(codec::localTimeText(codec::timestampFromRegisters(v)));
     });
 }
 
 void TimeSettingPage::on_sensorTSSetBtn_clicked()
 {
     const quint32 now = quint32(QDateTime::currentSecsSinceEpoch());
-    ui->sensorTSLineEdit->setText(codec::timestampText(now));
+    ui->sensorTSLineEdit->setText(codec::localTimeText(now));
     m_link->write(TimestampStart, codec::timestampToRegisters(now), this);
 }
 
