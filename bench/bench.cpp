@@ -132,13 +132,18 @@ public:
         m_timer.setInterval(10);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const double t = nowMs();
-            if (m_armed && m_last > 0)
+            if (m_armed && m_last > 0) {
                 m_max = std::max(m_max, t - m_last);
+                // NW_BENCH_GAPS=1: where the long ones happen, for a profiler run.
+                if (t - m_last > 30 && qEnvironmentVariableIsSet("NW_BENCH_GAPS"))
+                    std::fprintf(stderr, "bench: gap of %.1f ms, %.1f ms after arming\n", t - m_last,
+                                 m_last - m_armedAt);
+            }
             m_last = t;
         });
         m_timer.start();
     }
-    void arm() { m_armed = true; m_last = nowMs(); m_max = 0; }
+    void arm() { m_armed = true; m_last = m_armedAt = nowMs(); m_max = 0; }
     // The longest gap so far, counting the one still open.
     double disarm()
     {
@@ -151,6 +156,7 @@ private:
     QTimer m_timer;
     bool m_armed = false;
     double m_last = 0;
+    double m_armedAt = 0;
     double m_max = 0;
 };
 
