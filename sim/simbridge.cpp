@@ -761,15 +761,20 @@ void SimBridge::Private::handle(int fd, const uint8_t *req, int length, Clock::t
     // On a real line the request's last byte arrives length byte times after
     // its first one (a pseudo-terminal delivers it all at once); the answer
     // starts one turnaround after that.
+    // The answer's bytes are timed from when it is due, not from when this
+    // thread woke up, so wake-up latencies do not add up.
     const bool pacedLine = paced;
-    if (pacedLine
-        && !pauseUntil(arrival + microsToDuration(line::wireMicros(length) + line::kTurnaroundMicros)))
+    Clock::time_point due = arrival + microsToDuration(line::wireMicros(length) + line::kTurnaroundMicros);
+    if (pacedLine && !pauseUntil(due))
         return;
-    if (delay > 0 && !pause(delay))
-        return;
+    if (delay > 0) {
+        if (!pause(delay))
+            return;
+        due = Clock::now();
+    }
     SIM_DEBUG << "reply" << frame.toHex(' ');
     if (pacedLine)
-        writePaced(fd, frame, Clock::now());
+        writePaced(fd, frame, due);
     else
         writeAll(fd, frame);
 }
