@@ -41,8 +41,9 @@ static void initResources()
 namespace {
 
 // Gives windows without a parent (message boxes, the download progress
-// dialog) the window's style sheet when they are shown: they cannot
-// inherit it from the window. Cheaper than an application-wide style sheet
+// dialog) the window's style sheet: they cannot inherit it from the window.
+// It is set when the dialog is first polished, before its widgets are styled
+// (so they are styled once), and again when it is shown after a theme change. Cheaper than an application-wide style sheet
 // on top of the window's, which would have every widget of the window
 // match both sheets, at start-up and on each theme change.
 class ParentlessTheme : public QObject
@@ -53,7 +54,8 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::Show || !watched->isWidgetType())
+        if ((event->type() != QEvent::Polish && event->type() != QEvent::Show)
+            || !watched->isWidgetType())
             return false;
         auto *w = static_cast<QWidget *>(watched);
         if (!w->isWindow() || w->parentWidget() || !qobject_cast<QDialog *>(w))

@@ -134,8 +134,9 @@ public:
             const double t = nowMs();
             if (m_armed && m_last > 0) {
                 m_max = std::max(m_max, t - m_last);
-                // NW_BENCH_GAPS=1: where the long ones happen, for a profiler run.
-                if (t - m_last > 30 && qEnvironmentVariableIsSet("NW_BENCH_GAPS"))
+                // NW_BENCH_GAPS=MS: where the gaps above MS (1: 30) happen, for a profiler run.
+                static const int threshold = qEnvironmentVariableIntValue("NW_BENCH_GAPS");
+                if (threshold > 0 && t - m_last > (threshold > 1 ? threshold : 30))
                     std::fprintf(stderr, "bench: gap of %.1f ms, %.1f ms after arming\n", t - m_last,
                                  m_last - m_armedAt);
             }
