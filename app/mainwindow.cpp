@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QStatusTipEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -38,6 +39,38 @@ static void initResources()
 }
 
 namespace {
+
+// Gives windows without a parent (message boxes, the download progress
+// dialog) the window's style sheet: they cannot inherit it from the window.
+// It is set when the dialog is first polished, before its widgets are styled
+// (so they are styled once), and again when it is shown after a theme change. Cheaper than an application-wide style sheet
+// on top of the window's, which would have every widget of the window
+// match both sheets, at start-up and on each theme change.
+class ParentlessTheme : public QObject
+{
+public:
+    using QObject::QObject;
+    QString sheet;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() != QEvent::Polish && event->type() != QEvent::Show)
+            || !watched->isWidgetType())
+            return false;
+        auto *w = static_cast<QWidget *>(watched);
+        if (!w->isWindow() || w->parentWidget() || !qobject_cast<QDialog *>(w))
+            return false;
+        // A sheet of the dialog's own stays; one given here follows the theme.
+        const QVariant given = w->property("nwThemeSheet");
+        if (!w->styleSheet().isEmpty() && (!given.isValid() || w->styleSheet() != given.toString()))
+            return false;
+        if (w->styleSheet() != sheet) {
+            w->setStyleSheet(sheet);
+            w->setProperty("nwThemeSheet", sheet);
+        }
+        return false;
+    }
+};
 const char DisabledTabRule[] = "QTabBar::tab:disabled {width: 0; color: transparent;}";
 
 const char *const SensorModels[] = {
@@ -167,21 +200,39 @@ void MainWindow::applyStyleSheet(const QString &resource)
     const QString sheet = QString::fromLatin1(bytes);
     setStyleSheet(sheet);
     // Message boxes have no parent; give them the theme too.
-    qApp->setStyleSheet(sheet);
+    if (!m_parentlessTheme) {
+        auto *theme = new ParentlessTheme(this);
+        qApp->installEventFilter(theme);
+        m_parentlessTheme = theme;
+    }
+    static_cast<ParentlessTheme *>(m_parentlessTheme.data())->sheet = sheet;
+}
+
+// Setting the rule lays the tabs out anew, which an enabled or disabled tab
+// needs (its width comes from the rule). When no tab changed, the window's
+// new sheet has just restyled every tab, and setting the same rule again
+// would only restyle the whole tab widget a second time.
+void MainWindow::setTabRule(bool tabsChanged)
+{
+    const QString rule = QString::fromLatin1(DisabledTabRule);
+    if (tabsChanged || ui->tabWidget->styleSheet() != rule)
+        ui->tabWidget->setStyleSheet(rule);
 }
 
 void MainWindow::defaultTheme()
 {
     applyStyleSheet(QStringLiteral(":stylesheet.qss"));
+    const bool adjustChanged = ui->tabWidget->isTabEnabled(TabAdjust);
     ui->tabWidget->setTabEnabled(TabAdjust, false);
-    ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));
+    setTabRule(adjustChanged);
 }
 
 void MainWindow::darkTheme()
 {
     applyStyleSheet(QStringLiteral(":stylesheetblack.qss"));
+    const bool adjustChanged = !ui->tabWidget->isTabEnabled(TabAdjust);
     ui->tabWidget->setTabEnabled(TabAdjust, true);
-    ui->tabWidget->setStyleSheet(QString::fromLatin1(DisabledTabRule));
+    setTabRule(adjustChanged);
 }
 
 void MainWindow::helpChmDocment()

@@ -83,6 +83,7 @@ private:
     void createPages();
     void wireActions();
     void applyStyleSheet(const QString &resource);
+    void setTabRule(bool tabsChanged);
     void disconnectProcedure();
     void restoreDisconnectedWidgets();
 
@@ -102,6 +103,8 @@ private:
     systemDialog *m_systemDialog = nullptr;
     QTimer *portWatchTimer = nullptr;
     QStringList portNames;
+    QByteArray m_portSignature;  // portListSignature() at the last enumeration
+    int m_portSettleTicks = 0;   // port watch ticks that still enumerate in full
     bool loginAccepted = false;
     bool loginCancelled = false;
     int m_frequencyBand = 0;
@@ -110,6 +113,7 @@ private:
     enum Phase { Idle, LoggingIn, Identifying, Refusing };
     Phase m_phase = Idle;
     QPointer<QDialog> m_login;
+    QPointer<QObject> m_parentlessTheme;  // styles parentless dialogs
     QTimer *m_identifyTimer = nullptr;  // ends the model name wait at the latest
     bool m_modelReadFailed = false;
 

@@ -108,6 +108,7 @@ void MainWindow::onLinkLost(const QString &errorText)
 
 void MainWindow::findComPort()
 {
+    m_portSignature = portListSignature();  // before the enumeration: a change meanwhile counts
     portNames = availablePortNames();
     ui->portComboBox->clear();
     ui->portComboBox->addItems(portNames);
@@ -115,6 +116,16 @@ void MainWindow::findComPort()
 
 void MainWindow::serialAlarmTask()
 {
+    // Every second: enumerate the ports only when something may have changed,
+    // and for a few seconds after that, while the system finishes setting up
+    // a new adapter (its driver and udev entry may lag behind the device node).
+    const QByteArray signature = portListSignature();
+    if (signature.isEmpty() || signature != m_portSignature)
+        m_portSettleTicks = 5;
+    m_portSignature = signature;
+    if (m_portSettleTicks <= 0)
+        return;
+    --m_portSettleTicks;
     if (availablePortNames() == portNames)
         return;
     findComPort();

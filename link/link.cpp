@@ -216,11 +216,23 @@ bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, 
 {
     if (!m_device)
         return false;
+    // The request is queued before the status bar is cleared: the bar
+    // repaints on the spot, and the client's inter-frame delay before the
+    // request leaves runs meanwhile instead of after it. A refused request
+    // shows its error instead, which replaces whatever the bar held.
+    const QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, count);
+    QModbusReply *reply = m_device->sendReadRequest(
+        unit, options.server < 0 ? serverAddress() : options.server);
+    if (!reply) {
+        showMessage(tr("Read error: ") + m_device->errorString(), ErrorTimeout);
+        return false;
+    }
     if (options.clearStatus)
         clearMessage();
-    QModbusReply *reply = sendRead(start, count, options.server);
-    if (!reply)
+    if (reply->isFinished()) {
+        delete reply;
         return false;
+    }
     connect(reply, &QModbusReply::finished, context ? context : this,
             [this, reply, decode, options, count] {
                 onReply(reply, true, decode, WriteDone(), options, count);
@@ -233,8 +245,7 @@ bool Link::write(quint16 start, const QVector<quint16> &values, QObject *context
 {
     if (!m_device)
         return false;
-    if (options.clearStatus)
-        clearMessage();
+    // Queued first, then the bar cleared, as in read().
     QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, values);
     QModbusReply *reply = m_device->sendWriteRequest(
         unit, options.server < 0 ? serverAddress() : options.server);
@@ -242,6 +253,8 @@ bool Link::write(quint16 start, const QVector<quint16> &values, QObject *context
         showMessage(tr("Write error: ") + m_device->errorString(), ErrorTimeout);
         return false;
     }
+    if (options.clearStatus)
+        clearMessage();
     if (reply->isFinished()) {
         reply->deleteLater();
         return true;
@@ -282,7 +295,8 @@ bool Link::waitWithEvents(int ms, const QObject *guard)
     QPointer<const QObject> alive(guard);
     if (ms > 0) {
         QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        // Precise: a coarse timer (Qt's choice from 2 s on) may end up to 5 % early.
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         if (guard)
             connect(guard, &QObject::destroyed, &loop, &QEventLoop::quit);
         loop.exec();

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
+#include <sys/stat.h>
+
 QStringList availablePortNames()
 {
     QStringList names;
@@ -15,4 +17,17 @@ QStringList availablePortNames()
     for (const QSerialPortInfo &info : ports)
         names << info.portName();
     return names;
+}
+
+QByteArray portListSignature()
+{
+    struct stat st;
+    if (::stat("/dev", &st) != 0)
+        return QByteArray();
+    QByteArray signature = QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.'
+                           + QByteArray::number(qint64(st.st_mtim.tv_nsec));
+    const QString extra = qEnvironmentVariable("NODEWEAVE_EXTRA_PORTS");
+    for (const QString &path : extra.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        signature += ':' + path.toLocal8Bit() + (QFileInfo::exists(path) ? "+" : "-");
+    return signature;
 }

@@ -48,7 +48,10 @@ int main(int argc, char *argv[])
         QStringLiteral("Answer requests touching registers FIRST..LAST with exception CODE (repeatable)."),
         QStringLiteral("FIRST-LAST:CODE"));
     const QCommandLineOption badCrc(QStringLiteral("bad-crc"), QStringLiteral("Damage the CRC of every reply."));
-    parser.addOptions({model, user, password, link, delay, noAnswer, exception, badCrc});
+    const QCommandLineOption pace(QStringLiteral("pace"),
+                                  QStringLiteral("Keep to 9600-baud line timing: requests and answers take their "
+                                                 "wire time, answers leave 5 ms after a request."));
+    parser.addOptions({model, user, password, link, delay, noAnswer, exception, badCrc, pace});
     parser.process(app);
 
     sim::Options options;
@@ -56,6 +59,7 @@ int main(int argc, char *argv[])
     options.user = parser.value(user);
     options.password = parser.value(password);
     options.linkPath = parser.value(link);
+    options.paced = parser.isSet(pace);
 
     bool ok = false;
     const int delayMs = parser.value(delay).toInt(&ok);

@@ -123,8 +123,19 @@ bool ruleMatches(const FaultRule &r, int fc, const Block &b)
 
 } // namespace
 
+using Clock = std::chrono::steady_clock;
+
+Clock::duration microsToDuration(double micros)
+{
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::micro>(micros));
+}
+
 struct SimBridge::Private {
     Options options;
+    std::atomic<bool> paced{false};
+    // Paced line, server thread only: when the last byte read from the PC
+    // would have been complete on a real line.
+    Clock::time_point rxWireEnd;
 
     // Guarded by mutex: the device state shared with the server thread.
     mutable std::mutex mutex;
@@ -166,13 +177,16 @@ struct SimBridge::Private {
 
     // Server thread.
     void serve(int fd);
-    void handle(int fd, const uint8_t *req, int length);
+    void handle(int fd, const uint8_t *req, int length, Clock::time_point arrival);
     bool logArmed() const;
     int readByte(int fd, int timeoutMs);
     void serveLogMode(int fd);
     void sendLog(int fd);
     QByteArray process(const uint8_t *req, int length);
     bool pause(int ms);  // false when stopping
+    bool pauseUntil(Clock::time_point t);  // false when stopping
+    // Writes at the line's byte rate, first byte starting at `start`.
+    void writePaced(int fd, const QByteArray &bytes, Clock::time_point start);
     void drain(int fd);
     void writeAll(int fd, const QByteArray &frame);
     modbus_t *newContext(int fd) const;
@@ -236,6 +250,7 @@ void SimBridge::Private::factoryReset()
 SimBridge::SimBridge(const Options &options) : d(new Private)
 {
     d->options = options;
+    d->paced = options.paced;
     d->factoryReset();
 }
 
@@ -522,6 +537,16 @@ void SimBridge::setDelay(int ms)
     d->delayMs = std::max(ms, 0);
 }
 
+void SimBridge::setPaced(bool on)
+{
+    d->paced = on;
+}
+
+bool SimBridge::paced() const
+{
+    return d->paced;
+}
+
 // ---------------------------------------------------------------- server thread
 
 modbus_t *SimBridge::Private::newContext(int fd) const
@@ -542,6 +567,28 @@ bool SimBridge::Private::pause(int ms)
     std::unique_lock<std::mutex> lock(sleepMutex);
     sleepCv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping.load(); });
     return !stopping;
+}
+
+bool SimBridge::Private::pauseUntil(Clock::time_point t)
+{
+    std::unique_lock<std::mutex> lock(sleepMutex);
+    sleepCv.wait_until(lock, t, [this] { return stopping.load(); });
+    return !stopping;
+}
+
+void SimBridge::Private::writePaced(int fd, const QByteArray &bytes, Clock::time_point start)
+{
+    // Bytes go out in small groups, each written when its last byte would be
+    // complete on the line, so the reader sees them arrive at the line's rate
+    // (a sleep per byte would wake the reader a thousand times per packet).
+    constexpr int kGroup = 4;
+    for (int i = 0; i < bytes.size();) {
+        const int j = std::min(int(bytes.size()), i + kGroup);
+        if (!pauseUntil(start + microsToDuration(line::wireMicros(j))))
+            return;
+        writeAll(fd, bytes.mid(i, j - i));
+        i = j;
+    }
 }
 
 void SimBridge::Private::drain(int fd)
@@ -600,6 +647,7 @@ void SimBridge::Private::serve(int fd)
             serveLogMode(fd);
             continue;
         }
+        const Clock::time_point arrival = Clock::now();
         const int n = modbus_receive(ctx, req);
         if (n == 0) {
             // A request for another address. libmodbus then expects that device's
@@ -622,13 +670,13 @@ void SimBridge::Private::serve(int fd)
             }
             continue;
         }
-        handle(fd, req, n);
+        handle(fd, req, n, arrival);
     }
     if (ctx)
         modbus_free(ctx);
 }
 
-void SimBridge::Private::handle(int fd, const uint8_t *req, int length)
+void SimBridge::Private::handle(int fd, const uint8_t *req, int length, Clock::time_point arrival)
 {
     if (length < 4)
         return;
@@ -710,10 +758,25 @@ void SimBridge::Private::handle(int fd, const uint8_t *req, int length)
     if (faulted && kind == Fault::ExtraBytes)
         frame.append(QByteArray::fromHex("ff00a5"));
 
-    if (delay > 0 && !pause(delay))
+    // On a real line the request's last byte arrives length byte times after
+    // its first one (a pseudo-terminal delivers it all at once); the answer
+    // starts one turnaround after that.
+    // The answer's bytes are timed from when it is due, not from when this
+    // thread woke up, so wake-up latencies do not add up.
+    const bool pacedLine = paced;
+    Clock::time_point due = arrival + microsToDuration(line::wireMicros(length) + line::kTurnaroundMicros);
+    if (pacedLine && !pauseUntil(due))
         return;
+    if (delay > 0) {
+        if (!pause(delay))
+            return;
+        due = Clock::now();
+    }
     SIM_DEBUG << "reply" << frame.toHex(' ');
-    writeAll(fd, frame);
+    if (pacedLine)
+        writePaced(fd, frame, due);
+    else
+        writeAll(fd, frame);
 }
 
 // ---------------------------------------------------------------- event log
@@ -733,8 +796,11 @@ int SimBridge::Private::readByte(int fd, int timeoutMs)
         if (r > 0 && (p.revents & POLLIN)) {
             uint8_t b = 0;
             const ssize_t n = ::read(fd, &b, 1);
-            if (n == 1)
+            if (n == 1) {
+                if (paced)  // the byte is complete one byte time after it began
+                    rxWireEnd = std::max(rxWireEnd, Clock::now()) + microsToDuration(line::kByteMicros);
                 return b;
+            }
             if (n < 0 && errno != EAGAIN && errno != EINTR && !pause(50))
                 return -1;
         } else if (r > 0 && !pause(50)) {  // hang-up without data
@@ -753,6 +819,7 @@ int SimBridge::Private::readByte(int fd, int timeoutMs)
 // libmodbus has not seen its first byte.
 void SimBridge::Private::serveLogMode(int fd)
 {
+    const Clock::time_point arrival = Clock::now();
     const int first = readByte(fd, 100);
     if (first < 0)
         return;
@@ -787,7 +854,7 @@ void SimBridge::Private::serveLogMode(int fd)
         drain(fd);
         return;
     }
-    handle(fd, reinterpret_cast<const uint8_t *>(frame.constData()), n);
+    handle(fd, reinterpret_cast<const uint8_t *>(frame.constData()), n, arrival);
 }
 
 void SimBridge::Private::sendLog(int fd)
@@ -803,7 +870,15 @@ void SimBridge::Private::sendLog(int fd)
     SIM_DEBUG << "sending the event log";
     SenderLine line;
     line.readByte = [this, fd](int timeoutMs) { return readByte(fd, timeoutMs); };
-    line.write = [this, fd](const QByteArray &bytes) { writeAll(fd, bytes); };
+    line.write = [this, fd](const QByteArray &bytes) {
+        if (!paced) {
+            writeAll(fd, bytes);
+            return;
+        }
+        // A packet starts one turnaround after the receiver's answer ended.
+        const Clock::time_point start = rxWireEnd + microsToDuration(sim::line::kTurnaroundMicros);
+        writePaced(fd, bytes, std::max(start, Clock::now()));
+    };
     const SendResult result = sim::sendLog(line, opts);
     SIM_DEBUG << "event log sent:" << result.completed << "packets" << result.packets
               << "NAKs" << result.naks;

@@ -44,6 +44,21 @@ struct FaultRule {
     int count = -1;      // -1: every matching request; n > 0: the next n ones
 };
 
+// Line timing of the bridge's configuration port at 9600 baud, 8N1: ten bit
+// times per byte. A paced bridge (Options::paced, SimBridge::setPaced) keeps
+// to it: a request counts as received only when its last byte would have
+// arrived, the answer leaves after the turnaround, and every byte of the
+// answer (Modbus replies and YMODEM packets alike) leaves at this rate.
+namespace line {
+constexpr double kByteMicros = 10.0 * 1e6 / 9600.0;           // 1041.67 us
+constexpr double kSilenceMicros = 3.5 * kByteMicros;          // 3.5 characters, 3645.8 us
+// Request received to the first byte of the answer: the 3.5-character
+// silence that ends an RTU frame plus about 1.35 ms of device processing.
+// The YMODEM sender reacts to the receiver's answers after the same time.
+constexpr double kTurnaroundMicros = 5000.0;
+constexpr double wireMicros(int bytes) { return bytes * kByteMicros; }
+} // namespace line
+
 struct Options {
     QString model = QStringLiteral("NB500-400");
     QString user = QStringLiteral("admin");
@@ -52,6 +67,8 @@ struct Options {
     // When set, a symbolic link at this path points at the pseudo-terminal,
     // so the port keeps its name when the device is unplugged and plugged again.
     QString linkPath;
+    // Real line timing (see namespace line); off: answers leave at once.
+    bool paced = false;
 };
 
 class SimBridge {
@@ -97,6 +114,9 @@ public:
     void addFault(const FaultRule &rule);
     void clearFaults();
     void setDelay(int ms);     // every answer leaves this long after the request
+    // Real 9600-baud line timing for requests, answers and YMODEM packets.
+    void setPaced(bool on);
+    bool paced() const;
 
     // The event log. While register 3000 is 1, a "C" on the line (sent when
     // the Modbus link has given the port to a YMODEM receiver) makes the

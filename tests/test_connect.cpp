@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "link/link.h"
+#include "link/portlist.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -49,6 +50,7 @@ private slots:
     void modelReadFailures();
     void disconnectRestoresWindow();
     void lostPortAndReturn();
+    void portSignature();
     void closingDuringWaits();
 };
 
@@ -289,6 +291,36 @@ void TestConnect::lostPortAndReturn()
     QVERIFY(h.connectAs());
     QVERIFY(h.window()->link()->isConnected());
     QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500"));
+}
+
+// The port watch enumerates only when the fingerprint changes: it must
+// change when a listed extra port comes or goes, and only then.
+void TestConnect::portSignature()
+{
+    const QByteArray saved = qgetenv("NODEWEAVE_EXTRA_PORTS");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString port = dir.filePath("ttyFake0");
+    qputenv("NODEWEAVE_EXTRA_PORTS", port.toLocal8Bit());
+    // The part after /dev's time stamp (which the system may change meanwhile).
+    const auto extraPart = [] {
+        const QByteArray s = portListSignature();
+        return s.mid(s.indexOf(':'));
+    };
+
+    const QByteArray absent = extraPart();
+    QVERIFY(!portListSignature().isEmpty());
+    QVERIFY(!absent.isEmpty());
+    QFile file(port);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(extraPart() != absent);
+    QVERIFY(availablePortNames().contains(port));
+    QVERIFY(QFile::remove(port));
+    QCOMPARE(extraPart(), absent);
+    QVERIFY(!availablePortNames().contains(port));
+
+    qputenv("NODEWEAVE_EXTRA_PORTS", saved);
 }
 
 void TestConnect::closingDuringWaits()

@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QTabBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -79,10 +81,26 @@ void TestMainWindow::themes()
     QVERIFY(tabs->isTabEnabled(6));
     QVERIFY(h.window()->styleSheet().contains("#222222", Qt::CaseInsensitive));
     QVERIFY(tabs->styleSheet().contains("QTabBar::tab:disabled {width: 0; color: transparent;}"));
+    QTRY_VERIFY(tabs->tabBar()->tabRect(6).width() > 0);
+    // A message box without parent wears the window's theme.
+    const auto boxSheet = [] {
+        QString sheet;
+        QTimer::singleShot(0, [&sheet] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                sheet = box->styleSheet();
+                box->accept();
+            }
+        });
+        QMessageBox::information(nullptr, "Error", "text");
+        return sheet;
+    };
+    QCOMPARE(boxSheet(), h.window()->styleSheet());
     h.find<QAction>("action_Default")->trigger();
     QVERIFY(!tabs->isTabEnabled(6));
     QVERIFY(!h.window()->styleSheet().isEmpty());
     QVERIFY(!h.window()->styleSheet().contains("#222222", Qt::CaseInsensitive));
+    QTRY_COMPARE(tabs->tabBar()->tabRect(6).width(), 0);
+    QCOMPARE(boxSheet(), h.window()->styleSheet());
 }
 
 void TestMainWindow::tmoTabReadsOnlyWhenCurrent()

@@ -243,6 +243,38 @@ private slots:
         QVERIFY(t.elapsed() < 200);
     }
 
+    // Paced, a round trip takes at least the wire time of request and reply
+    // plus the turnaround, and the values are those of an unpaced bridge.
+    // Only the lower bound is checked: a loaded machine may take longer.
+    void pacedRoundTrip()
+    {
+        sim->setPaced(true);
+        QVERIFY(sim->paced());
+        const auto atLeast = [](int requestBytes, int replyBytes) {
+            return qint64((line::wireMicros(requestBytes + replyBytes) + line::kTurnaroundMicros) * 1000);
+        };
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(read(0, 5), (QVector<quint16>{0, 8, 1, 0, 1}));
+        const qint64 small = t.nsecsElapsed();
+        QVERIFY2(small >= atLeast(8, 5 + 10), qPrintable(QString::number(small)));
+
+        sim->setRegs(1000, QVector<quint16>(100, 0xA55A));
+        t.restart();
+        QCOMPARE(read(1000, 100), QVector<quint16>(100, 0xA55A));
+        const qint64 large = t.nsecsElapsed();
+        QVERIFY2(large >= atLeast(8, 5 + 200), qPrintable(QString::number(large)));
+
+        const uint16_t v[3] = {4, 5, 6};
+        t.restart();
+        QCOMPARE(modbus_write_registers(ctx, 801, 3, v), 3);
+        QVERIFY(t.nsecsElapsed() >= atLeast(9 + 6, 8));
+        QCOMPARE(sim->regs(801, 3), (QVector<quint16>{4, 5, 6}));
+
+        sim->setPaced(false);
+        QCOMPARE(read(801, 1), (QVector<quint16>{4}));
+    }
+
     void unplugReplug()
     {
         closeClient(ctx);

@@ -320,7 +320,7 @@ void ymodem::finish()
     // to it again; the window keeps running meanwhile.
     m_finishing = true;
     const QString name = localFileName;
-    QTimer::singleShot(m_settleDelay, this, [this, name] {
+    QTimer::singleShot(m_settleDelay, Qt::PreciseTimer, this, [this, name] {
         if (!m_finishing)
             return;  // cancelled meanwhile
         m_finishing = false;

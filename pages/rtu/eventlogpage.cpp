@@ -40,6 +40,7 @@ EventLogPage::EventLogPage(Link *link, QWidget *parent)
 
     m_requestTimer = new QTimer(this);
     m_requestTimer->setInterval(RequestInterval);
+    m_requestTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may ask early
     connect(m_requestTimer, &QTimer::timeout, this, &EventLogPage::requestTick);
 }
 

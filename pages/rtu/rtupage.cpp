@@ -293,7 +293,7 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
                     tr("Read sensor-Configuration done, thanks for patience"),
                     QMessageBox::NoButton);
     box.setWindowIconText(tr("Tip"));
-    QTimer::singleShot(3000, &box, &QMessageBox::accept);
+    QTimer::singleShot(3000, Qt::PreciseTimer, &box, &QMessageBox::accept);
     box.exec();
     if (!self)
         return;
