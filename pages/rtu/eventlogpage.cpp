@@ -43,7 +43,9 @@ EventLogPage::EventLogPage(Link *link, QWidget *parent)
     // closed from outside its own error report.
     connect(logSerialPort, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) {
-                if (error == QSerialPort::ResourceError && m_downloading)
+                const bool gone = error == QSerialPort::ResourceError
+                                  || error == QSerialPort::ReadError;
+                if (gone && m_downloading)
                     abandon(tr("Event log download failed: %1").arg(logSerialPort->errorString()));
             },
             Qt::QueuedConnection);
