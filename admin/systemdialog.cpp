@@ -29,6 +29,8 @@ constexpr quint16 PwmOcHoldRegister = 309;
 constexpr quint16 ClockStart = 805;
 constexpr int ClockCount = 2;
 constexpr int ReloadWaitMs = 3000;
+// The register count a read asked for, kept on its reply.
+const char ExpectedCountProperty[] = "nwExpectedCount";
 
 RequestOptions serverOne(bool clearStatus)
 {
@@ -69,6 +71,7 @@ void systemDialog::readRegisters(quint16 address, int count, ReadSlot slot)
         delete reply;
         return;
     }
+    reply->setProperty(ExpectedCountProperty, count);
     connect(reply, &QModbusReply::finished, this, slot);
 }
 
@@ -79,6 +82,11 @@ bool systemDialog::takeReply(QVector<quint16> *values)
         return false;
     reply->deleteLater();
     if (reply->error() != QModbusDevice::NoError)
+        return false;
+    // A reply with fewer registers than asked for is as good as none: its
+    // missing registers would show as zeros (a hold as OFF, a cut-off text).
+    // One with more answers some other, earlier request.
+    if (int(reply->result().valueCount()) != reply->property(ExpectedCountProperty).toInt())
         return false;
     *values = reply->result().values();
     return true;
@@ -129,7 +137,7 @@ void systemDialog::globalTSChkReadReady()
     if (!reply)
         return;
     Link *link = m_window->link();
-    if (!link->reportReadError(reply)) {
+    if (!link->reportReadError(reply, ClockCount)) {
         const quint32 seconds = codec::clockSeconds(reply->result().values());
         ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
         link->showMessage(tr("OK!"), 0);

@@ -169,6 +169,34 @@ bool Link::reportWriteError(QModbusReply *reply)
     return reportError(this, reply, QStringLiteral("Write"));
 }
 
+bool Link::reportReadError(QModbusReply *reply, int expected)
+{
+    if (reportReadError(reply))
+        return true;
+    // A well-formed reply that carries fewer registers than asked for must not
+    // show made-up zeros for the rest: the read failed. One that carries more
+    // is not the answer to this request at all: a device that answered an
+    // earlier, timed-out request late, and RTU frames carry no request number.
+    const int got = int(reply->result().valueCount());
+    if (got == expected)
+        return false;
+    const QString code = QString::number(int(QModbusDevice::ReadError), 16);
+    if (got < expected) {
+        showMessage(tr("Read response error: Short reply, %1 of %2 registers. (code: 0x%3)")
+                        .arg(got)
+                        .arg(expected)
+                        .arg(code),
+                    ErrorTimeout);
+    } else {
+        showMessage(tr("Read response error: Reply of %1 registers, %2 asked. (code: 0x%3)")
+                        .arg(got)
+                        .arg(expected)
+                        .arg(code),
+                    ErrorTimeout);
+    }
+    return true;
+}
+
 QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
 {
     if (!m_device)
@@ -189,18 +217,7 @@ QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
 void Link::onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options,
                    int expected)
 {
-    bool failed = isRead ? reportReadError(reply) : reportWriteError(reply);
-    // A well-formed reply that carries fewer registers than asked for must not
-    // show made-up zeros for the rest: the read failed.
-    const int got = reply->result().valueCount();
-    if (!failed && isRead && got < expected) {
-        showMessage(tr("Read response error: Short reply, %1 of %2 registers. (code: 0x%3)")
-                        .arg(got)
-                        .arg(expected)
-                        .arg(QString::number(int(QModbusDevice::ReadError), 16)),
-                    ErrorTimeout);
-        failed = true;
-    }
+    const bool failed = isRead ? reportReadError(reply, expected) : reportWriteError(reply);
     if (!failed) {
         if (decode)
             decode(reply->result().values());

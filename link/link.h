@@ -83,6 +83,11 @@ public:
     // Standard reporting of a failed reply; returns true when there was an error.
     bool reportReadError(QModbusReply *reply);
     bool reportWriteError(QModbusReply *reply);
+    // Read reporting for a block of `expected` registers: besides the errors
+    // above, a well-formed reply that carries fewer registers ("Short reply")
+    // or more (a late answer to another request) counts as a failed read and
+    // must not be decoded. Returns true when there was an error.
+    bool reportReadError(QModbusReply *reply, int expected);
     static QString exceptionCodeText(const QModbusReply *reply);
 
     // Runs the event loop for `ms` milliseconds (in slices of at most 100 ms).

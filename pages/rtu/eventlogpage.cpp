@@ -38,6 +38,18 @@ EventLogPage::EventLogPage(Link *link, QWidget *parent)
     connect(m_ymodem, &ymodem::finRcv, this, &EventLogPage::parseEventLog);
     connect(m_ymodem, &ymodem::transferFailed, this, &EventLogPage::abandon);
 
+    // A pulled adapter ends the download at once, instead of after the start
+    // requests or the transfer's stall time have run out. Queued: the port is
+    // closed from outside its own error report.
+    connect(logSerialPort, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) {
+                const bool gone = error == QSerialPort::ResourceError
+                                  || error == QSerialPort::ReadError;
+                if (gone && m_downloading)
+                    abandon(tr("Event log download failed: %1").arg(logSerialPort->errorString()));
+            },
+            Qt::QueuedConnection);
+
     m_requestTimer = new QTimer(this);
     m_requestTimer->setInterval(RequestInterval);
     m_requestTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may ask early

@@ -111,7 +111,7 @@ void MonitorPage::ruleMonitorTableReadReady()
     auto *reply = qobject_cast<QModbusReply *>(sender());
     if (!reply)
         return;
-    if (!m_link->reportReadError(reply)) {
+    if (!m_link->reportReadError(reply, BlockRegisters)) {
         // The reply's own start address says which ten rows it holds, so a
         // refused or lost block cannot shift the rows of the others.
         const QModbusDataUnit unit = reply->result();

@@ -233,7 +233,7 @@ bool RtuPage::readTableHalf(quint16 start, int firstSlot)
         return false;
     m_pendingReplies.append(reply);
     connect(reply, &QModbusReply::finished, this, [this, reply, firstSlot] {
-        if (!m_link->reportReadError(reply)) {
+        if (!m_link->reportReadError(reply, HalfEntries * codec::SensorEntryRegisters)) {
             sensorUpdateReadReady(reply->result().values(), firstSlot);
             m_link->showMessage(tr("OK!"), 0);
         }

@@ -346,7 +346,7 @@ void RuleChainPage::ruleChainTableReadReady()
     auto *reply = qobject_cast<QModbusReply *>(sender());
     if (!reply)
         return;
-    if (!m_link->reportReadError(reply)) {
+    if (!m_link->reportReadError(reply, BlockRegisters)) {
         // The reply's own start address says which five entries it holds,
         // whatever became of the other blocks.
         const QModbusDataUnit unit = reply->result();
