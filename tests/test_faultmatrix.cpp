@@ -228,7 +228,7 @@ const QList<Action> &actions()
         { "voltage hold write", "voltageHoldSet", 306, 306, false, Regs{ 0 },
           { { "voltageHoldComboBox", "ON" } }, {}, Regs{ 1 }, inDialog() },
         { "clock read", "globalTSCheckPushButton", 805, 806, true, Regs{ 0x6553, 0xF100 },
-          { { "globalTSLineEdit", "old" } }, { { "globalTSLineEdit", codec::clockText(1700000000) } },
+          { { "globalTSLineEdit", "old" } }, { { "globalTSLineEdit", codec::localTimeText(1700000000) } },
           {}, inDialog() },
         { "clock write", "globalTSSetPushButton", 805, 806, false, Regs{ 0, 0 }, {}, {}, {},
           [] { Expect e = inDialog(); e.anyValues = true; return e; }() },
