@@ -2,11 +2,10 @@
 #include "ui_monitorpage.h"
 
 #include "link/link.h"
-#include "pages/rtu/pacing.h"
+#include "pages/rtu/blockreader.h"
 #include "pages/rtu/rulechainmodel.h"
 
 #include <QHeaderView>
-#include <QModbusReply>
 #include <QTimer>
 
 namespace {
@@ -41,15 +40,20 @@ MonitorPage::MonitorPage(Link *link, QWidget *parent)
     for (int r = 0; r < EntryCount; ++r)
         view->setRowHidden(r, true);
 
-    m_readTimer = new QTimer(this);
-    m_readTimer->setSingleShot(true);
-    m_readTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
-    connect(m_readTimer, &QTimer::timeout, this, &MonitorPage::readNextBlock);
+    m_reader = new BlockReader(m_link, TableStart, BlockRegisters, BlockCount, BlockPause,
+                               SettlePause, this);
+    connect(m_reader, &BlockReader::blockRead, this, &MonitorPage::ruleMonitorTableReadReady);
+    connect(m_reader, &BlockReader::finished, this, &MonitorPage::finishRead);
 }
 
 MonitorPage::~MonitorPage()
 {
     delete ui;
+}
+
+bool MonitorPage::isReading() const
+{
+    return m_reader->isReading();
 }
 
 void MonitorPage::on_monitorRadioButton_clicked()
@@ -74,25 +78,7 @@ void MonitorPage::on_monitorCheckpushButton_clicked()
         return;
     m_link->clearMessage();
     ui->monitorCheckpushButton->setEnabled(false);
-    readNextBlock();
-}
-
-void MonitorPage::readNextBlock()
-{
-    if (m_readStep < BlockCount) {
-        const quint16 start = quint16(TableStart + BlockRegisters * m_readStep);
-        ++m_readStep;
-        if (QModbusReply *reply = m_link->sendRead(start, BlockRegisters))
-            connect(reply, &QModbusReply::finished, this, &MonitorPage::ruleMonitorTableReadReady);
-        m_readTimer->start(pacing::ms(BlockPause));
-        return;
-    }
-    if (m_readStep == BlockCount) {
-        ++m_readStep;
-        m_readTimer->start(pacing::ms(SettlePause));
-        return;
-    }
-    finishRead();
+    m_reader->start();
 }
 
 void MonitorPage::finishRead()
@@ -103,37 +89,20 @@ void MonitorPage::finishRead()
             ui->MonitorView->setRowHidden(i, false);
     }
     ui->monitorCheckpushButton->setEnabled(true);
-    m_readStep = 0;
 }
 
-void MonitorPage::ruleMonitorTableReadReady()
+void MonitorPage::ruleMonitorTableReadReady(int block, const QVector<quint16> &values, bool late)
 {
-    auto *reply = qobject_cast<QModbusReply *>(sender());
-    if (!reply)
-        return;
-    if (!m_link->reportReadError(reply, BlockRegisters)) {
-        // The reply's own start address says which ten rows it holds, so a
-        // refused or lost block cannot shift the rows of the others.
-        const QModbusDataUnit unit = reply->result();
-        const int offset = int(unit.startAddress()) - TableStart;
-        const int block = offset / BlockRegisters;
-        if (offset >= 0 && offset % BlockRegisters == 0 && block < BlockCount) {
-            const QVector<quint16> values = unit.values();
-            const bool late = !isReading();
-            for (int j = 0; j < 10; ++j) {
-                const int e = 10 * block + j;
-                ChainMonitorEntry entry =
-                    codec::decodeMonitorEntry(values, codec::MonitorEntryRegisters * j);
-                entry.index = quint16(e);
-                m_chainMonitorList[e] = entry;
-                // A block answered after its read ended shows its rows itself.
-                if (late && !entry.tag.isEmpty())
-                    ui->MonitorView->setRowHidden(e, false);
-            }
-            m_model->setList(m_chainMonitorList);
-        }
+    for (int j = 0; j < 10; ++j) {
+        const int e = 10 * block + j;
+        ChainMonitorEntry entry = codec::decodeMonitorEntry(values, codec::MonitorEntryRegisters * j);
+        entry.index = quint16(e);
+        m_chainMonitorList[e] = entry;
+        // A block answered after its read ended shows its rows itself.
+        if (late && !entry.tag.isEmpty())
+            ui->MonitorView->setRowHidden(e, false);
     }
-    reply->deleteLater();
+    m_model->setList(m_chainMonitorList);
 }
 
 void MonitorPage::on_monitorClearPushButton_clicked()

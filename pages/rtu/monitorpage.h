@@ -10,6 +10,7 @@
 
 namespace Ui { class MonitorPage; }
 
+class BlockReader;
 class Link;
 class QTimer;
 class ruleMonitor;
@@ -28,16 +29,15 @@ public:
     ~MonitorPage() override;
 
     const QList<ChainMonitorEntry> &chainMonitorList() const { return m_chainMonitorList; }
-    bool isReading() const { return m_readStep > 0; }
+    bool isReading() const;
 
 private slots:
     void on_monitorRadioButton_clicked();
     void on_monitorCheckpushButton_clicked();
-    void ruleMonitorTableReadReady();
+    void ruleMonitorTableReadReady(int block, const QVector<quint16> &values, bool late);
     void on_monitorClearPushButton_clicked();
 
 private:
-    void readNextBlock();
     void finishRead();
 
     Ui::MonitorPage *ui;
@@ -45,6 +45,5 @@ private:
     QList<ChainMonitorEntry> m_chainMonitorList;
     ruleMonitor *m_model = nullptr;
     QTimer *monitorTimer = nullptr;   // Auto mode, made on first use
-    QTimer *m_readTimer = nullptr;    // spaces the blocks of a read
-    int m_readStep = 0;               // 0: no read under way
+    BlockReader *m_reader = nullptr;  // the paced read of the whole table
 };

@@ -2,6 +2,7 @@
 #include "ui_rulechainpage.h"
 
 #include "link/link.h"
+#include "pages/rtu/blockreader.h"
 #include "pages/rtu/pacing.h"
 #include "pages/rtu/rulechainedit.h"
 #include "pages/rtu/rulechainmodel.h"
@@ -11,7 +12,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QModbusClient>
-#include <QModbusReply>
 #include <QTimer>
 
 namespace {
@@ -76,10 +76,11 @@ RuleChainPage::RuleChainPage(Link *link, QWidget *parent)
     m_addTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may end a pause early
     connect(m_addTimer, &QTimer::timeout, this,
             [this] { ui->ruleChainAddPushButton->setEnabled(true); });
-    m_readTimer = new QTimer(this);
-    m_readTimer->setSingleShot(true);
-    m_readTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_readTimer, &QTimer::timeout, this, &RuleChainPage::readNextBlock);
+    m_reader = new BlockReader(m_link, TableStart, BlockRegisters, BlockCount, BlockPause,
+                               DoneBoxTime, this);
+    connect(m_reader, &BlockReader::blockRead, this, &RuleChainPage::ruleChainTableReadReady);
+    connect(m_reader, &BlockReader::blocksSent, this, &RuleChainPage::showDoneBox);
+    connect(m_reader, &BlockReader::finished, this, &RuleChainPage::finishTableRead);
 }
 
 RuleChainPage::~RuleChainPage()
@@ -293,37 +294,24 @@ void RuleChainPage::on_ruleClrPushButton_clicked()
 
 void RuleChainPage::on_ruleChkPushButton_clicked()
 {
-    if (!m_link->device() || m_readStep > 0)
+    if (!m_link->device() || m_reader->isReading())
         return;
     m_link->clearMessage();
     ui->ruleChkPushButton->setEnabled(false);
     clearList();
-    readNextBlock();
+    m_reader->start();
 }
 
-void RuleChainPage::readNextBlock()
+// Stays up for the last wait of a full read, closed when the table is shown.
+void RuleChainPage::showDoneBox()
 {
-    if (m_readStep < BlockCount) {
-        const quint16 start = quint16(TableStart + BlockRegisters * m_readStep);
-        ++m_readStep;
-        if (QModbusReply *reply = m_link->sendRead(start, BlockRegisters))
-            connect(reply, &QModbusReply::finished, this, &RuleChainPage::ruleChainTableReadReady);
-        m_readTimer->start(pacing::ms(BlockPause));
-        return;
-    }
-    if (m_readStep == BlockCount) {
-        ++m_readStep;
-        delete m_doneBox;
-        m_doneBox = new QMessageBox(QMessageBox::Information, QString(),
-                                    tr("Read rule chain table configuration done, thanks for patience."),
-                                    QMessageBox::NoButton);
-        m_doneBox->setWindowIconText(tr("Tip"));
-        m_doneBox->setWindowModality(Qt::ApplicationModal);
-        m_doneBox->show();
-        m_readTimer->start(pacing::ms(DoneBoxTime));
-        return;
-    }
-    finishTableRead();
+    delete m_doneBox;
+    m_doneBox = new QMessageBox(QMessageBox::Information, QString(),
+                                tr("Read rule chain table configuration done, thanks for patience."),
+                                QMessageBox::NoButton);
+    m_doneBox->setWindowIconText(tr("Tip"));
+    m_doneBox->setWindowModality(Qt::ApplicationModal);
+    m_doneBox->show();
 }
 
 void RuleChainPage::finishTableRead()
@@ -338,36 +326,20 @@ void RuleChainPage::finishTableRead()
     }
     m_model->setList(m_ruleChainList);
     ui->ruleChkPushButton->setEnabled(true);
-    m_readStep = 0;
 }
 
-void RuleChainPage::ruleChainTableReadReady()
+void RuleChainPage::ruleChainTableReadReady(int block, const QVector<quint16> &values, bool late)
 {
-    auto *reply = qobject_cast<QModbusReply *>(sender());
-    if (!reply)
-        return;
-    if (!m_link->reportReadError(reply, BlockRegisters)) {
-        // The reply's own start address says which five entries it holds,
-        // whatever became of the other blocks.
-        const QModbusDataUnit unit = reply->result();
-        const int offset = int(unit.startAddress()) - TableStart;
-        const int block = offset / BlockRegisters;
-        if (offset >= 0 && offset % BlockRegisters == 0 && block < BlockCount) {
-            const QVector<quint16> values = unit.values();
-            const bool late = m_readStep == 0;
-            for (int j = 0; j < 5; ++j) {
-                const int e = 5 * block + j;
-                RuleChainEntry entry = codec::decodeRuleEntry(values, codec::RuleEntryRegisters * j);
-                entry.index = quint16(e);
-                m_ruleChainList[e] = entry;
-                // A block answered after the read ended shows its rules itself.
-                if (late && !entry.name.isEmpty())
-                    ui->RuleVIew->setRowHidden(e, false);
-            }
-            m_model->setList(m_ruleChainList);
-        }
+    for (int j = 0; j < 5; ++j) {
+        const int e = 5 * block + j;
+        RuleChainEntry entry = codec::decodeRuleEntry(values, codec::RuleEntryRegisters * j);
+        entry.index = quint16(e);
+        m_ruleChainList[e] = entry;
+        // A block answered after the read ended shows its rules itself.
+        if (late && !entry.name.isEmpty())
+            ui->RuleVIew->setRowHidden(e, false);
     }
-    reply->deleteLater();
+    m_model->setList(m_ruleChainList);
 }
 
 void RuleChainPage::on_ruleIntervalChkPushButton_clicked()

@@ -13,6 +13,7 @@
 
 namespace Ui { class RuleChainPage; }
 
+class BlockReader;
 class Link;
 class QMenu;
 class QMessageBox;
@@ -49,7 +50,7 @@ private slots:
     void ruleChainEditSlot(int index);
     void ruleChainDelete();
     void on_ruleChkPushButton_clicked();
-    void ruleChainTableReadReady();
+    void ruleChainTableReadReady(int block, const QVector<quint16> &values, bool late);
     void on_ruleClrPushButton_clicked();
     void on_ruleIntervalChkPushButton_clicked();
     void on_ruleIntervalSetPushButton_clicked();
@@ -57,7 +58,7 @@ private slots:
 private:
     void writeRuleChainEntry(const RuleChainEntry &entry, int index);
     void clearList();
-    void readNextBlock();
+    void showDoneBox();
     void finishTableRead();
     int entryAtRow(int row) const;
     void openEditDialog(int entry);
@@ -70,7 +71,6 @@ private:
     QMenu *m_menu = nullptr;
     int m_menuRow = -1;          // the row the context menu was opened on
     QTimer *m_addTimer = nullptr;     // keeps Add disabled while the device stores the rule
-    QTimer *m_readTimer = nullptr;    // spaces the blocks of a full read
-    int m_readStep = 0;
+    BlockReader *m_reader = nullptr;  // the paced read of the whole table
     QPointer<QMessageBox> m_doneBox;
 };
