@@ -237,6 +237,8 @@ private:
     // Click a button that disables itself, wait until it is enabled again
     // and `view` has been painted after that.
     bool clickUntilEnabled(QAbstractButton *button, QWidget *view, int timeoutMs, double *duration);
+    void timeTableRead(Row &row, int runs, const char *button, const char *view, int timeoutMs,
+                       int cellRow, int cellColumn, const QVariant &expected);
 
     std::unique_ptr<sim::SimBridge> m_bridge;
     QPointer<MainWindow> m_window;
@@ -343,6 +345,26 @@ bool Bench::clickUntilEnabled(QAbstractButton *button, QWidget *view, int timeou
     }, timeoutMs);
     *duration = std::max(m_probe.enabledAt(button), m_probe.painted(view)) - t0;
     return ok;
+}
+
+// Clicks a table page's read button `runs` times, each time until the button
+// is enabled again and the table repainted, and checks one cell afterwards.
+void Bench::timeTableRead(Row &row, int runs, const char *button, const char *view, int timeoutMs,
+                          int cellRow, int cellColumn, const QVariant &expected)
+{
+    auto *b = find<QPushButton>(button);
+    auto *v = find<QAbstractItemView>(view);
+    m_gaps.arm();
+    for (int i = 0; i < runs; ++i) {
+        double d = 0;
+        if (!clickUntilEnabled(b, v->viewport(), timeoutMs, &d)
+            || v->model()->index(cellRow, cellColumn).data() != expected) {
+            row.failed = true;
+            break;
+        }
+        row.samples << d;
+    }
+    row.gap = m_gaps.disarm();
 }
 
 Row Bench::singleRead(int runs)
@@ -466,18 +488,7 @@ Row Bench::sensorReload(int runs)
     row.limit = 1000 + std::max(1000.0, readMs(70)) + std::max(1000.0, readMs(70)) + 3000;
     row.limitNote = "waits 3x1000+box 3000";
     showTab(MainWindow::TabRtu);
-    auto *button = find<QPushButton>("sensorUpdatePushButton");
-    auto *view = find<QAbstractItemView>("sensorTableView");
-    m_gaps.arm();
-    for (int i = 0; i < runs; ++i) {
-        double d = 0;
-        if (!clickUntilEnabled(button, view->viewport(), 30000, &d) || view->model()->index(1, 0).data() != "FLOW-02") {
-            row.failed = true;
-            break;
-        }
-        row.samples << d;
-    }
-    row.gap = m_gaps.disarm();
+    timeTableRead(row, runs, "sensorUpdatePushButton", "sensorTableView", 30000, 1, 0, QVariant(QStringLiteral("FLOW-02")));
     return row;
 }
 
@@ -490,18 +501,7 @@ Row Bench::ruleChainRead(int runs)
     m_bridge->setText(2402, 4, "Rule1");
     m_bridge->setRegs(2406, { 1, 2, 3, 4, 1, 0 });
     showTab(MainWindow::TabRuleChain);
-    auto *button = find<QPushButton>("ruleChkPushButton");
-    auto *view = find<QAbstractItemView>("RuleVIew");
-    m_gaps.arm();
-    for (int i = 0; i < runs; ++i) {
-        double d = 0;
-        if (!clickUntilEnabled(button, view->viewport(), 60000, &d) || view->model()->index(0, 0).data() != "Rule1") {
-            row.failed = true;
-            break;
-        }
-        row.samples << d;
-    }
-    row.gap = m_gaps.disarm();
+    timeTableRead(row, runs, "ruleChkPushButton", "RuleVIew", 60000, 0, 0, QVariant(QStringLiteral("Rule1")));
     return row;
 }
 
@@ -514,18 +514,7 @@ Row Bench::monitorRead(int runs)
     m_bridge->setText(2000, 4, "Rule1");
     m_bridge->setRegs(2004, { 1234, 1, 1, 0x6592, 0x0080 });
     showTab(MainWindow::TabMonitor);
-    auto *button = find<QPushButton>("monitorCheckpushButton");
-    auto *view = find<QAbstractItemView>("MonitorView");
-    m_gaps.arm();
-    for (int i = 0; i < runs; ++i) {
-        double d = 0;
-        if (!clickUntilEnabled(button, view->viewport(), 60000, &d) || view->model()->index(0, 1).data().toInt() != 1234) {
-            row.failed = true;
-            break;
-        }
-        row.samples << d;
-    }
-    row.gap = m_gaps.disarm();
+    timeTableRead(row, runs, "monitorCheckpushButton", "MonitorView", 60000, 0, 1, QVariant(1234u));
     return row;
 }
 
