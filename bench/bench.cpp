@@ -237,6 +237,7 @@ private:
     // Click a button that disables itself, wait until it is enabled again
     // and `view` has been painted after that.
     bool clickUntilEnabled(QAbstractButton *button, QWidget *view, int timeoutMs, double *duration);
+    void timeWrites(Row &row, int runs, const char *button);
     void timeTableRead(Row &row, int runs, const char *button, const char *view, int timeoutMs,
                        int cellRow, int cellColumn, const QVariant &expected);
 
@@ -347,6 +348,22 @@ bool Bench::clickUntilEnabled(QAbstractButton *button, QWidget *view, int timeou
     return ok;
 }
 
+// Clicks a write button `runs` times, each time until "OK!" is painted.
+void Bench::timeWrites(Row &row, int runs, const char *button)
+{
+    auto *b = find<QPushButton>(button);
+    m_gaps.arm();
+    for (int i = 0; i < runs; ++i) {
+        double d = 0;
+        if (!clickForOk(b, nullptr, nullptr, &d)) {
+            row.failed = true;
+            break;
+        }
+        row.samples << d;
+    }
+    row.gap = m_gaps.disarm();
+}
+
 // Clicks a table page's read button `runs` times, each time until the button
 // is enabled again and the table repainted, and checks one cell afterwards.
 void Bench::timeTableRead(Row &row, int runs, const char *button, const char *view, int timeoutMs,
@@ -438,17 +455,7 @@ Row Bench::serialWrite(int runs)
     showTab(MainWindow::TabSerial);
     find<QComboBox>("s_baudCombo")->setCurrentIndex(1);
     find<QComboBox>("s_parityCombo")->setCurrentIndex(1);
-    auto *button = find<QPushButton>("serialBtn");
-    m_gaps.arm();
-    for (int i = 0; i < runs; ++i) {
-        double d = 0;
-        if (!clickForOk(button, nullptr, nullptr, &d)) {
-            row.failed = true;
-            break;
-        }
-        row.samples << d;
-    }
-    row.gap = m_gaps.disarm();
+    timeWrites(row, runs, "serialBtn");
     if (m_bridge->regs(0, 5) != QVector<quint16>({ 1, 8, 1, 1, 1 }))
         row.failed = true;
     m_bridge->setRegs(0, { 0, 8, 1, 0, 1 });
@@ -463,17 +470,7 @@ Row Bench::keyWrite(int runs)
     row.limitNote = "25+8 B";
     showTab(MainWindow::TabLoraWan);
     find<QLineEdit>("otaaAppKeyLine")->setText("2B 7E 15 16 28 AE D2 A6 AB F7 15 88 09 CF 4F 3C");
-    auto *button = find<QPushButton>("otaaAppKeyWrite");
-    m_gaps.arm();
-    for (int i = 0; i < runs; ++i) {
-        double d = 0;
-        if (!clickForOk(button, nullptr, nullptr, &d)) {
-            row.failed = true;
-            break;
-        }
-        row.samples << d;
-    }
-    row.gap = m_gaps.disarm();
+    timeWrites(row, runs, "otaaAppKeyWrite");
     if (m_bridge->reg(248) != 0x2B7E || m_bridge->reg(255) != 0x4F3C)
         row.failed = true;
     return row;
