@@ -414,7 +414,7 @@ void TestRtuPage::edit()
     QCOMPARE(dw<QLineEdit>("sensorTypeLE")->text(), QString("PUMP"));
     dw<QLineEdit>("sensorTypeLE")->setText("CHANGED");
     dialog()->close();
-    QTest::qWait(300);
+    QVERIFY(h->waitForReplies());  // anything sent by now has arrived
     QVERIFY(h->bridge().writes().isEmpty());
     QCOMPARE(cell(2, 0), QString("PUMP"));
 
@@ -424,7 +424,7 @@ void TestRtuPage::edit()
     dw<QLineEdit>("sensorTypeLE")->setText("PUMP2");
     dw<QPushButton>("sensorAddPushButton")->click();
     QTRY_COMPARE_WITH_TIMEOUT(h->bridge().writes().size(), 1, Wait);
-    QTest::qWait(300);
+    QVERIFY(h->waitForReplies());  // anything sent by now has arrived
     QCOMPARE(h->bridge().writes().size(), 1);
     QCOMPARE(h->bridge().writes().first().start, 500 + 7 * 2);
     QCOMPARE(h->bridge().text(500 + 7 * 2, 4), QString("PUMP2"));
@@ -435,7 +435,7 @@ void TestRtuPage::edit()
     QVERIFY(triggerMenu("Edit"));
     QVERIFY(triggerMenu("Delete"));
     QVERIFY(!dialog()->isVisible());
-    QTest::qWait(300);
+    QVERIFY(h->waitForReplies());  // anything sent by now has arrived
     QVERIFY(h->bridge().writes().isEmpty());
     QCOMPARE(shownRows(), (QList<int>{ 2, 4 }));
 }
@@ -537,7 +537,7 @@ void TestRtuPage::uploadInterval()
         edit->setText(bad);
         w<QPushButton>("sensorIntervalSetPushButton")->click();
         QCOMPARE(h->status(), QString("Upload interval must be a whole number from 0 to 65535!"));
-        QTest::qWait(100);
+        QVERIFY(h->waitForReplies());
         QVERIFY(h->bridge().writes().isEmpty());
     }
     QCOMPARE(h->bridge().reg(802), quint16(65535));
@@ -583,7 +583,7 @@ void TestRtuPage::pollingTimeoutNb500()
         apply->click();
         QCOMPARE(h->status(), r.second);
     }
-    QTest::qWait(200);
+    QVERIFY(h->waitForReplies());
     QVERIFY(h->bridge().writes().isEmpty());
     QCOMPARE(h->bridge().reg(808), quint16(20000));
 

@@ -153,8 +153,8 @@ void TestSerialPage::standardReporting()
     // Success stays on the bar.
     readButton()->click();
     QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), 10000);
-    QTest::qWait(500);
-    QCOMPARE(h->status(), QString("OK!"));
+    // It is shown without a time-out: half a second later it is still there.
+    QVERIFY(!QTest::qWaitFor([this] { return h->status() != QLatin1String("OK!"); }, 500));
     // Hovering a menu entry does not wipe it.
     QStatusTipEvent hover{ QString() };
     QApplication::sendEvent(h->window(), &hover);
