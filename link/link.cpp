@@ -231,25 +231,15 @@ void Link::onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone d
 
 bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, Options options)
 {
-    if (!m_device)
-        return false;
     // The request is queued before the status bar is cleared: the bar
     // repaints on the spot, and the client's inter-frame delay before the
     // request leaves runs meanwhile instead of after it. A refused request
     // shows its error instead, which replaces whatever the bar held.
-    const QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, count);
-    QModbusReply *reply = m_device->sendReadRequest(
-        unit, options.server < 0 ? serverAddress() : options.server);
-    if (!reply) {
-        showMessage(tr("Read error: ") + m_device->errorString(), ErrorTimeout);
+    QModbusReply *reply = sendRead(start, count, options.server);
+    if (!reply)
         return false;
-    }
     if (options.clearStatus)
         clearMessage();
-    if (reply->isFinished()) {
-        delete reply;
-        return false;
-    }
     connect(reply, &QModbusReply::finished, context ? context : this,
             [this, reply, decode, options, count] {
                 onReply(reply, true, decode, WriteDone(), options, count);
