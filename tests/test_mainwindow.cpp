@@ -57,7 +57,8 @@ void TestMainWindow::startupState()
                               "actionDa_rk", "actionHelp_2" })
         QVERIFY2(h.find<QAction>(name)->isEnabled(), name);
     QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
-    for (const char *name : { "connectType", "serverEdit", "sensorTypeCombox" })
+    for (const char *name : { "connectType", "serverEdit", "sensorTypeCombox", "SNLineEdit",
+                              "SNPushButton", "SNPushButtonWrite", "BitMapTextEdit", "groupBox_6" })
         QVERIFY2(h.find<QWidget>(name)->isHidden(), name);
     QCOMPARE(h.find<QComboBox>("sensorTypeCombox")->count(), 21);
     tabs->setCurrentIndex(0);
