@@ -89,6 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     initResources();
     ui->setupUi(this);
+    ui->centralWidget->installEventFilter(this);
     m_link = new Link(ui->statusBar, this);
     m_link->setServerAddressSource([this] { return ui->serverEdit->value(); });
     connect(m_link, &Link::stateChanged, this, &MainWindow::onStateChanged);
@@ -117,6 +118,10 @@ MainWindow::MainWindow(QWidget *parent)
     ui->connectType->hide();
     ui->serverEdit->hide();
     ui->sensorTypeCombox->hide();
+    // The schedule group of the "TimeSetting" page carries the same Check and
+    // Set; this pair would sit below the status bar, out of reach.
+    ui->sensorTimeCheckPushButton->hide();
+    ui->sensorTimeSetPushButton->hide();
     m_serialPage->setAddressRowVisible(false);
 
     portWatchTimer = new QTimer;
@@ -157,10 +162,12 @@ void MainWindow::createPages()
     tabs->addTab(m_timeSettingPage = new TimeSettingPage(m_link, tabs), tr("TimeSetting"));
 
     // The polling time-out unit depends on the identified model; a closed
-    // link invalidates the sensor table read from the bridge; the window's
-    // own schedule buttons act on the "TimeSetting" page.
+    // link invalidates the sensor table read from the bridge; a destination
+    // bitmap read empties the "RF" page's bitmap text; the window's own
+    // schedule buttons act on the "TimeSetting" page.
     m_rtuPage->setModelNameSource([this] { return ui->portEdit_3->text(); });
     connect(this, &MainWindow::disconnected, m_rtuPage, &RtuPage::linkClosed);
+    connect(m_groupNetPage, &GroupNetPage::bitMapRead, m_rfPage, &RfPage::clearBitMapText);
     m_timeSettingPage->attachScheduleButtons(ui->sensorTimeCheckPushButton,
                                              ui->sensorTimeSetPushButton);
 }
@@ -256,6 +263,23 @@ bool MainWindow::event(QEvent *event)
         && static_cast<QStatusTipEvent *>(event)->tip().isEmpty())
         return true;
     return QMainWindow::event(event);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ui->centralWidget && event->type() == QEvent::Resize)
+        fitTabWidget();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The tab widget reaches down to just above the status bar, whatever height
+// the theme gives the menu and status bars, so no page's frame is cut.
+void MainWindow::fitTabWidget()
+{
+    constexpr int BottomMargin = 4;
+    const QRect r = ui->tabWidget->geometry();
+    ui->tabWidget->setGeometry(r.x(), r.y(), r.width(),
+                               ui->centralWidget->height() - r.y() - BottomMargin);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -78,12 +78,14 @@ private slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createPages();
     void wireActions();
     void applyStyleSheet(const QString &resource);
     void setTabRule(bool tabsChanged);
+    void fitTabWidget();
     void disconnectProcedure();
     void restoreDisconnectedWidgets();
 

@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QTabBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
@@ -22,6 +24,8 @@ class TestMainWindow : public QObject
 private slots:
     void startupState();
     void themes();
+    void everyWidgetReachable_data();
+    void everyWidgetReachable();
     void tmoTabReadsOnlyWhenCurrent();
     void settingsDialogApply_data();
     void settingsDialogApply();
@@ -57,7 +61,8 @@ void TestMainWindow::startupState()
                               "actionDa_rk", "actionHelp_2" })
         QVERIFY2(h.find<QAction>(name)->isEnabled(), name);
     QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
-    for (const char *name : { "connectType", "serverEdit", "sensorTypeCombox" })
+    for (const char *name : { "connectType", "serverEdit", "sensorTypeCombox", "SNLineEdit",
+                              "SNPushButton", "SNPushButtonWrite", "BitMapTextEdit", "groupBox_6" })
         QVERIFY2(h.find<QWidget>(name)->isHidden(), name);
     QCOMPARE(h.find<QComboBox>("sensorTypeCombox")->count(), 21);
     tabs->setCurrentIndex(0);
@@ -101,6 +106,65 @@ void TestMainWindow::themes()
     QVERIFY(!h.window()->styleSheet().contains("#222222", Qt::CaseInsensitive));
     QTRY_COMPARE(tabs->tabBar()->tabRect(6).width(), 0);
     QCOMPARE(boxSheet(), h.window()->styleSheet());
+}
+
+// A widget shows whole when no sibling covers part of it and no edge of a
+// parent (the tab's frame, the status bar, the window) cuts it, or a scroll
+// area between them reaches as far as it goes.
+static bool shownWhole(QWidget *w, QWidget *window)
+{
+    const auto siblings = w->parentWidget()->findChildren<QWidget *>(QString(),
+                                                                     Qt::FindDirectChildrenOnly);
+    for (QWidget *s : siblings) {
+        if (s != w && s->isVisible() && !s->isWindow() && s->geometry().intersects(w->geometry()))
+            return false;
+    }
+    QRect r = w->rect();
+    for (QWidget *c = w; c != window;) {
+        QWidget *p = c->parentWidget();
+        auto *area = qobject_cast<QScrollArea *>(p->parentWidget());
+        if (area && area->viewport() == p) {
+            const QSize beyond = c->size() - p->size();
+            if (area->verticalScrollBar()->maximum() < beyond.height()
+                || area->horizontalScrollBar()->maximum() < beyond.width())
+                return false;
+            c = area;
+            r = area->rect();
+            continue;
+        }
+        r.translate(c->pos());
+        if (!p->rect().contains(r))
+            return false;
+        c = p;
+    }
+    return true;
+}
+
+void TestMainWindow::everyWidgetReachable_data()
+{
+    QTest::addColumn<QString>("theme");
+    QTest::newRow("default") << "action_Default";
+    QTest::newRow("dark") << "actionDa_rk";
+}
+
+void TestMainWindow::everyWidgetReachable()
+{
+    QFETCH(QString, theme);
+    Harness h;
+    QVERIFY(h.startWindow());
+    h.find<QAction>(theme)->trigger();
+    auto *tabs = h.find<QTabWidget>("tabWidget");
+    QStringList cut;
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setTabEnabled(i, true);
+        tabs->setCurrentIndex(i);
+        QCoreApplication::sendPostedEvents();  // lays the page out
+        for (QWidget *w : h.window()->findChildren<QWidget *>()) {
+            if (w->isVisible() && !w->isWindow() && !shownWhole(w, h.window()))
+                cut << tabs->tabText(i) + ": " + w->objectName();
+        }
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
 }
 
 void TestMainWindow::tmoTabReadsOnlyWhenCurrent()

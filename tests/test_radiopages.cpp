@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextEdit>
 #include <QtTest>
 
 using Regs = QVector<quint16>;
@@ -510,9 +511,11 @@ void TestRadioPages::destinationBitmap()
     regs[0] = 0x0001;
     regs[1] = 0x8000;
     h->bridge().setRegs(101, regs);
+    w<QTextEdit>("BitMapTextEdit")->setPlainText("stale");
     click("netBitMapRead");
     QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 255, 10000);
     QCOMPARE(checkedIds(), (QList<int>{ 1, 32 }));
+    QVERIFY(w<QTextEdit>("BitMapTextEdit")->toPlainText().isEmpty());
     // Written back unchanged: the same registers.
     h->bridge().setRegs(101, Regs(16, 0xFFFF));
     click("netBitMapWrite");
@@ -539,6 +542,19 @@ void TestRadioPages::destinationBitmap()
     QTRY_COMPARE_WITH_TIMEOUT(h->bridge().reg(101), quint16(0x8100), 10000);
     QCOMPARE(h->bridge().regs(102, 15), Regs(15, 0));
     QCOMPARE(h->bridge().writesIn(101, 116).last().values.size(), 16);
+
+    // The hidden serial number row shows the registers' text, zero bytes
+    // included; its Write sends nothing.
+    h->bridge().setRegs(141, { 0x4142, 0x4300, 0, 0, 0, 0, 0, 0x2020 });
+    h->bridge().clearWrites();
+    h->window()->link()->clearMessage();
+    click("SNPushButton");
+    QTRY_COMPARE_WITH_TIMEOUT(w<QLineEdit>("SNLineEdit")->text(),
+                              QString::fromLatin1("ABC\0\0\0\0\0\0\0\0\0\0\0  ", 16), 10000);
+    QCOMPARE(h->status(), QString("OK!"));
+    click("SNPushButtonWrite");
+    QVERIFY(h->waitForReplies());
+    QVERIFY(h->bridge().writes().isEmpty());
 }
 
 void TestRadioPages::autoScan()

@@ -21,6 +21,8 @@ constexpr quint16 AesKeyStart = 118;
 constexpr quint16 AesKeyCount = 8;
 constexpr quint16 ResponseTimeoutRegister = 149;
 constexpr quint16 LcTimeoutRegister = 150;
+constexpr quint16 SerialNumberStart = 141;
+constexpr quint16 SerialNumberCount = 8;
 constexpr int BitmapIds = 255;  // 16 registers carry IDs 1 to 256; 256 is no ID
 
 void showError(const QString &text)
@@ -33,6 +35,11 @@ GroupNetPage::GroupNetPage(Link *link, QWidget *parent)
     : QWidget(parent), ui(new Ui::GroupNetPage), m_link(link)
 {
     ui->setupUi(this);
+    // The serial number row stays hidden: engineers see the serial number in
+    // the system settings dialog.
+    ui->SNLineEdit->hide();
+    ui->SNPushButton->hide();
+    ui->SNPushButtonWrite->hide();
     m_netModel = new NetModel(this);
     QTableView *view = ui->netBitMapTableView;
     view->setModel(m_netModel);
@@ -200,6 +207,7 @@ void GroupNetPage::bitMapReadReady(const QVector<quint16> &v)
     for (int i = 0; i < flags.size(); ++i)
         list.append({ i + 1, flags.at(i) });
     m_netModel->setNetList(list);
+    emit bitMapRead();
 }
 
 void GroupNetPage::on_netBitMapWrite_clicked()
@@ -215,4 +223,18 @@ void GroupNetPage::on_netBitMapWrite_clicked()
 void GroupNetPage::on_netBitMapClear_clicked()
 {
     m_netModel->clearDestinations();
+}
+
+// The hidden serial number row: the text as the registers hold it, zero
+// bytes included.
+void GroupNetPage::on_SNPushButton_clicked()
+{
+    m_link->read(SerialNumberStart, SerialNumberCount, this, [this](const QVector<quint16> &v) {
+        ui->SNLineEdit->setText(codec::registersToText(v));
+    });
+}
+
+// The serial number is set at the factory; its Write sends nothing.
+void GroupNetPage::on_SNPushButtonWrite_clicked()
+{
 }

@@ -21,6 +21,10 @@ public:
 
     NetModel *netModel() const { return m_netModel; }
 
+signals:
+    // A destination bitmap was read from the bridge.
+    void bitMapRead();
+
 public slots:
     void asMenuPaint(const QPoint &pos);
     void asSettingAction();
@@ -40,6 +44,8 @@ private slots:
     void on_LCTimeoutRead_clicked();
     void on_LCTimeoutWrite_clicked();
     void on_aesComboBox_currentIndexChanged(int index);
+    void on_SNPushButton_clicked();
+    void on_SNPushButtonWrite_clicked();
 
 private:
     void readUnsigned(quint16 address, QLineEdit *edit);

@@ -7,6 +7,9 @@ RfPage::RfPage(Link *link, QWidget *parent)
     : QWidget(parent), ui(new Ui::RfPage), m_link(link)
 {
     ui->setupUi(this);
+    // Neither is offered to the engineer.
+    ui->groupBox_6->hide();
+    ui->BitMapTextEdit->hide();
 }
 
 RfPage::~RfPage()
@@ -23,4 +26,9 @@ void RfPage::on_RSSIRead_clicked()
 void RfPage::on_SNNRRead_clicked()
 {
     m_link->readIntoLineEdit(161, ui->snnrLineEdit);
+}
+
+void RfPage::clearBitMapText()
+{
+    ui->BitMapTextEdit->clear();
 }

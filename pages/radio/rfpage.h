@@ -14,6 +14,10 @@ public:
     explicit RfPage(Link *link, QWidget *parent = nullptr);
     ~RfPage() override;
 
+public slots:
+    // Empties the (hidden) bitmap text when a destination bitmap was read.
+    void clearBitMapText();
+
 private slots:
     void on_RSSIRead_clicked();
     void on_SNNRRead_clicked();
