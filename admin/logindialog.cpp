@@ -47,7 +47,12 @@ void logindialog::on_loginPushButton_clicked()
     Link *link = m_window->link();
     if (!link->device())
         link->createClient(Link::Serial);
-    link->openSerial(port);
+    if (!link->openSerial(port)) {
+        QMessageBox::information(
+            nullptr, tr("Login"),
+            tr("The port %1 cannot be opened: it is gone or in use by another program.").arg(port));
+        return;
+    }
 
     QModbusClient *device = link->device();
     QModbusReply *reply = device->sendWriteRequest(

@@ -49,6 +49,8 @@ private slots:
     void endConnectEarly();
     void loginFollowsChosenPort_data();
     void loginFollowsChosenPort();
+    void portCannotBeOpened_data();
+    void portCannotBeOpened();
     void secondConnectIgnoredAndLongCredentials();
     void modelReadFailures_data();
     void modelReadFailures();
@@ -262,6 +264,47 @@ void TestConnect::loginFollowsChosenPort()
     QCOMPARE(wrong.requestCount(), 1);
     QCOMPARE(h.bridge().writesIn(199, 214).size(), 1);
     QCOMPARE(h.boxes.boxes.size(), silent ? 0 : 1);
+}
+
+void TestConnect::portCannotBeOpened_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("gone") << false;
+    QTest::newRow("held by another program") << true;
+}
+
+void TestConnect::portCannotBeOpened()
+{
+    QFETCH(bool, held);
+    Harness h;
+    QVERIFY(h.startWindow());
+    auto *combo = h.find<QComboBox>("portComboBox");
+    QSerialPort other(h.bridge().portPath());
+    QString port = h.bridge().portPath();
+    if (held) {
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    } else {
+        port = QDir::temp().filePath("nodeweave-no-such-port");
+        combo->addItem(port);
+        combo->setCurrentText(port);
+    }
+    QVERIFY(h.startConnect());
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_COMPARE_WITH_TIMEOUT(h.boxes.boxes.size(), 1, 10000);
+    QCOMPARE(h.boxes.lastTitle(), QString("Login"));
+    QCOMPARE(h.boxes.lastText(),
+             QString("The port %1 cannot be opened: it is gone or in use by another program.")
+                 .arg(port));
+    QVERIFY(h.loginDialog());
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QCOMPARE(h.bridge().requestCount(), 0);
+
+    // Port freed, or the right one picked: the next press logs in.
+    other.close();
+    combo->setCurrentText(h.bridge().portPath());
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+    QVERIFY(h.window()->link()->isConnected());
 }
 
 void TestConnect::secondConnectIgnoredAndLongCredentials()
