@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 namespace Ui { class logindialog; }
 
@@ -18,7 +19,7 @@ public:
     static constexpr int FieldRegisters = 8;  // 16 characters each
     static constexpr int MaxFieldLength = 2 * FieldRegisters;
 
-    logindialog(MainWindow *window, const QString &portName);
+    explicit logindialog(MainWindow *window);
     ~logindialog() override;
 
 private slots:
@@ -30,9 +31,10 @@ protected:
 
 private:
     void loginFinished(QModbusReply *reply);
+    void dropAttempt();
 
     Ui::logindialog *ui;
     MainWindow *m_window;
-    QString m_portName;
-    bool m_pending = false;  // an attempt is waiting for the bridge's answer
+    QPointer<QModbusReply> m_reply;  // the attempt waiting for the bridge's answer
+    QString m_replyPort;             // the port it went out on
 };

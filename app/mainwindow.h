@@ -48,9 +48,18 @@ public:
     // A Connect is under way: waiting for the login or identifying the bridge.
     bool isConnecting() const { return m_phase != Idle; }
 
+    // The port chosen in the top bar ("COM:").
+    QString selectedPort() const;
+
     // Set by the login dialog: the device accepted the credentials, or the
-    // user gave up.
-    void setLoginAccepted() { loginAccepted = true; emit loginConcluded(); }
+    // user gave up. An acceptance outside the login wait counts for nothing.
+    void setLoginAccepted()
+    {
+        if (m_phase != LoggingIn)
+            return;
+        loginAccepted = true;
+        emit loginConcluded();
+    }
     void setLoginCancelled() { loginCancelled = true; emit loginConcluded(); }
 
 signals:
@@ -98,6 +107,7 @@ private:
     void gateTabs();
     void refuseProduct();
     void endConnect();
+    void abandonConnect();
 
     Ui::MainWindow *ui;
     Link *m_link = nullptr;

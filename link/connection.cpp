@@ -39,13 +39,19 @@ void MainWindow::on_connectButton_clicked()
     QModbusClient *device = m_link->device();
     if (!device)
         return;
-    // A Connect under way owns the login dialog: a second click (button or
-    // menu) must not open another one.
-    if (m_phase != Idle)
+    // A Connect under way owns the login dialog: a second Connect (button or
+    // menu) must not open another one. Once an attempt has opened the link
+    // the button reads "Disconnect", and that ends the Connect.
+    const bool open = device->state() != QModbusDevice::UnconnectedState;
+    if (m_phase != Idle && !open)
         return;
     ui->statusBar->clearMessage();
     device->setTimeout(ResponseTimeout);
 
+    if (m_phase != Idle) {
+        abandonConnect();
+        return;
+    }
     if (device->state() == QModbusDevice::ConnectedState) {
         disconnectProcedure();
         return;
@@ -53,7 +59,7 @@ void MainWindow::on_connectButton_clicked()
 
     m_phase = LoggingIn;
     loginCancelled = false;
-    m_login = new logindialog(this, ui->portComboBox->currentText());
+    m_login = new logindialog(this);
     m_login->show();
 }
 
@@ -66,8 +72,16 @@ void MainWindow::onLoginConcluded()
         ui->actionDisconnect->setEnabled(true);
         startIdentification();
     } else if (loginCancelled) {
+        // Given up before the bridge accepted: the port an attempt opened is
+        // let go, and the window reads disconnected.
         endConnect();
+        m_link->close();
     }
+}
+
+QString MainWindow::selectedPort() const
+{
+    return ui->portComboBox->currentText();
 }
 
 void MainWindow::endConnect()
@@ -76,6 +90,16 @@ void MainWindow::endConnect()
     m_identifyTimer->stop();
     if (m_login)
         m_login->deleteLater();
+}
+
+// Disconnect while the login waits or identification runs: the dialog goes
+// (with any answer still due), identification stops, the link closes.
+void MainWindow::abandonConnect()
+{
+    if (m_login)
+        m_login->close();
+    endConnect();
+    disconnectProcedure();
 }
 
 void MainWindow::restoreDisconnectedWidgets()

@@ -46,6 +46,8 @@ void MainWindow::readModelName()
     }
     connect(reply, &QModbusReply::finished, this, [this, reply] {
         reply->deleteLater();
+        if (m_phase != Identifying)
+            return;  // Disconnect ended the Connect meanwhile
         if (reply->error() == QModbusDevice::NoError) {
             ui->portEdit_3->setText(codec::registersToText(reply->result().values()));
             ui->statusBar->showMessage(tr("OK!"), 0);

@@ -13,6 +13,7 @@
 #include <QModbusClient>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSerialPort>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QtTest>
@@ -44,7 +45,12 @@ private slots:
     void identification();
     void otherSeriesRefused();
     void refusedLoginThenAccepted();
-    void quitAndCloseLogin();
+    void endConnectEarly_data();
+    void endConnectEarly();
+    void loginFollowsChosenPort_data();
+    void loginFollowsChosenPort();
+    void portCannotBeOpened_data();
+    void portCannotBeOpened();
     void secondConnectIgnoredAndLongCredentials();
     void modelReadFailures_data();
     void modelReadFailures();
@@ -151,26 +157,153 @@ void TestConnect::refusedLoginThenAccepted()
     QCOMPARE(h.bridge().writesIn(199, 214).size(), 2);
 }
 
-void TestConnect::quitAndCloseLogin()
+// Every way a Connect can end before it completes leaves the window
+// disconnected with the port free, and an answer still due changes nothing.
+void TestConnect::endConnectEarly_data()
 {
+    QTest::addColumn<int>("unanswered");  // register the bridge keeps silent on; 0: nothing sent
+    QTest::addColumn<QString>("how");
+    QTest::newRow("quit, nothing sent") << 0 << "quitPushButton";
+    QTest::newRow("close, nothing sent") << 0 << "close";
+    QTest::newRow("quit, login unanswered") << 199 << "quitPushButton";
+    QTest::newRow("close, login unanswered") << 199 << "close";
+    QTest::newRow("Disconnect, login unanswered") << 199 << "connectButton";
+    QTest::newRow("menu Disconnect, login unanswered") << 199 << "actionDisconnect";
+    QTest::newRow("Disconnect, model name unanswered") << 133 << "connectButton";
+}
+
+void TestConnect::endConnectEarly()
+{
+    QFETCH(int, unanswered);
+    QFETCH(QString, how);
     Harness h;
     QVERIFY(h.startWindow());
-    for (const char *how : { "quitPushButton", "close" }) {
-        QDialog *login = h.startConnect();
-        QVERIFY(login);
-        if (QByteArray(how) == "close")
-            login->close();
-        else
-            login->findChild<QPushButton *>(how)->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
-        QVERIFY(!h.loginDialog());
-        QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
-        QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
-        QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
+    auto *button = h.find<QPushButton>("connectButton");
+    QDialog *login = h.startConnect();
+    QVERIFY(login);
+    if (unanswered) {
+        sim::FaultRule silent;  // as a wrong port would
+        silent.first = silent.last = unanswered;
+        silent.count = 1;
+        h.bridge().addFault(silent);
+        QVERIFY(h.submitLogin("admin", "admin"));
+        QTRY_COMPARE_WITH_TIMEOUT(h.bridge().requestCount(), unanswered == 199 ? 1 : 2, 10000);
+        QCOMPARE(button->text(), QString("Disconnect"));
     }
-    QCOMPARE(h.bridge().requestCount(), 0);
-    // The window still connects afterwards.
+    if (how == "close")
+        login->close();
+    else if (how == "quitPushButton")
+        login->findChild<QPushButton *>(how)->click();
+    else if (how == "connectButton")
+        button->click();
+    else
+        h.find<QAction>(how)->trigger();
+
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+    QVERIFY(!h.loginDialog());
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QCOMPARE(button->text(), QString("Connect"));
+    QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
+    QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
+    QVERIFY(!h.window()->isLoginAccepted());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+    QCOMPARE(h.status(), QString());
+    QCOMPARE(h.bridge().requestCount(), unanswered == 0 ? 0 : unanswered == 199 ? 1 : 2);
+    QSerialPort other(h.bridge().portPath());  // free for another program
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    other.close();
+
+    // The window connects again; the answer that was due never counted.
     QVERIFY(h.connectAs());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500"));
+    const auto reads = h.bridge().reads();
+    QCOMPARE(std::count_if(reads.begin(), reads.end(), [](const sim::ReadRecord &r) {
+                 return r.start == 133;
+             }),
+             unanswered == 133 ? 2 : 1);
+    QVERIFY(h.boxes.boxes.isEmpty());
+}
+
+// The login goes to the port chosen at each press: after a refusal, and
+// while the wrong port keeps silent.
+void TestConnect::loginFollowsChosenPort_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("wrong port refuses") << false;
+    QTest::newRow("wrong port silent") << true;
+}
+
+void TestConnect::loginFollowsChosenPort()
+{
+    QFETCH(bool, silent);
+    Harness h;
+    QVERIFY(h.startWindow());
+    sim::Options otherBridge;
+    otherBridge.password = "other";
+    sim::SimBridge wrong(otherBridge);
+    QVERIFY(wrong.start());
+    if (silent)
+        wrong.addFault(sim::FaultRule());
+    qputenv("NODEWEAVE_EXTRA_PORTS", (wrong.portPath() + ':' + h.bridge().portPath()).toLocal8Bit());
+    h.window()->findComPort();
+    auto *combo = h.find<QComboBox>("portComboBox");
+    QCOMPARE(combo->currentText(), wrong.portPath());
+
+    QVERIFY(h.startConnect());
+    QVERIFY(h.submitLogin("admin", "admin"));
+    if (silent)
+        QTRY_COMPARE_WITH_TIMEOUT(wrong.requestCount(), 1, 10000);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(h.boxes.lastText(), QString("Please Check Username and Password."),
+                                  10000);
+    combo->setCurrentText(h.bridge().portPath());
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
+    QVERIFY(h.window()->link()->isConnected());
+    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500"));
+    QCOMPARE(wrong.requestCount(), 1);
+    QCOMPARE(h.bridge().writesIn(199, 214).size(), 1);
+    QCOMPARE(h.boxes.boxes.size(), silent ? 0 : 1);
+}
+
+void TestConnect::portCannotBeOpened_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::newRow("gone") << false;
+    QTest::newRow("held by another program") << true;
+}
+
+void TestConnect::portCannotBeOpened()
+{
+    QFETCH(bool, held);
+    Harness h;
+    QVERIFY(h.startWindow());
+    auto *combo = h.find<QComboBox>("portComboBox");
+    QSerialPort other(h.bridge().portPath());
+    QString port = h.bridge().portPath();
+    if (held) {
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    } else {
+        port = QDir::temp().filePath("nodeweave-no-such-port");
+        combo->addItem(port);
+        combo->setCurrentText(port);
+    }
+    QVERIFY(h.startConnect());
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_COMPARE_WITH_TIMEOUT(h.boxes.boxes.size(), 1, 10000);
+    QCOMPARE(h.boxes.lastTitle(), QString("Login"));
+    QCOMPARE(h.boxes.lastText(),
+             QString("The port %1 cannot be opened: it is gone or in use by another program.")
+                 .arg(port));
+    QVERIFY(h.loginDialog());
+    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
+    QCOMPARE(h.bridge().requestCount(), 0);
+
+    // Port freed, or the right one picked: the next press logs in.
+    other.close();
+    combo->setCurrentText(h.bridge().portPath());
+    QVERIFY(h.submitLogin("admin", "admin"));
+    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
     QVERIFY(h.window()->link()->isConnected());
 }
 
