@@ -2,9 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "admin/systemdialog.h"
+#include "app/settingsdialog.h"
 #include "link/link.h"
 #include "link/portlist.h"
-#include "link/settingsdialog.h"
 #include "pages/io/adjustpage.h"
 #include "pages/io/iopage.h"
 #include "pages/io/tmopage.h"
