@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -89,7 +90,9 @@ MainWindow::MainWindow(QWidget *parent)
 {
     initResources();
     ui->setupUi(this);
-    m_link = new Link(ui->statusBar, this);
+    m_link = new Link(this);
+    connect(m_link, &Link::statusMessage, ui->statusBar, &QStatusBar::showMessage);
+    connect(m_link, &Link::statusCleared, ui->statusBar, &QStatusBar::clearMessage);
     m_link->setServerAddressSource([this] { return ui->serverEdit->value(); });
     connect(m_link, &Link::stateChanged, this, &MainWindow::onStateChanged);
     connect(m_link, &Link::linkLost, this, &MainWindow::onLinkLost);

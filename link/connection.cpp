@@ -13,7 +13,6 @@
 #include <QTimer>
 
 namespace {
-constexpr int ResponseTimeout = 3000;
 const char DisabledTabRule[] = "QTabBar::tab:disabled {width: 0; color: transparent;}";
 }
 
@@ -44,7 +43,6 @@ void MainWindow::on_connectButton_clicked()
     if (m_phase != Idle)
         return;
     ui->statusBar->clearMessage();
-    device->setTimeout(ResponseTimeout);
 
     if (device->state() == QModbusDevice::ConnectedState) {
         disconnectProcedure();
