@@ -107,7 +107,7 @@ MainWindow::MainWindow(QWidget *parent)
     setFixedSize(1027, 735);
 
     m_settingsDialog = new SettingsDialog(this);
-    m_systemDialog = new systemDialog(this);
+    m_systemDialog = new systemDialog(m_link, this);
     wireActions();
 
     ui->connectType->setCurrentIndex(0);
