@@ -1,15 +1,12 @@
 #include "admin/systemdialog.h"
 #include "ui_systemdialog.h"
 
-#include "app/mainwindow.h"
 #include "link/codec.h"
 #include "link/link.h"
 
 #include <QDateTime>
 #include <QIcon>
 #include <QMessageBox>
-#include <QModbusClient>
-#include <QModbusReply>
 
 namespace {
 constexpr int Server = 1;  // the dialog always talks to server 1
@@ -29,8 +26,6 @@ constexpr quint16 PwmOcHoldRegister = 309;
 constexpr quint16 ClockStart = 805;
 constexpr int ClockCount = 2;
 constexpr int ReloadWaitMs = 3000;
-// The register count a read asked for, kept on its reply.
-const char ExpectedCountProperty[] = "nwExpectedCount";
 
 RequestOptions serverOne(bool clearStatus)
 {
@@ -41,8 +36,8 @@ RequestOptions serverOne(bool clearStatus)
 }
 }
 
-systemDialog::systemDialog(MainWindow *window)
-    : QDialog(window), ui(new Ui::systemDialog), m_window(window)
+systemDialog::systemDialog(Link *link, QWidget *parent)
+    : QDialog(parent), ui(new Ui::systemDialog), m_link(link)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/images/settings.png")));
@@ -60,36 +55,12 @@ systemDialog::~systemDialog()
 
 void systemDialog::readRegisters(quint16 address, int count, ReadSlot slot)
 {
-    QModbusClient *device = m_window->link()->device();
-    if (!device)
-        return;
-    QModbusReply *reply = device->sendReadRequest(
-        QModbusDataUnit(QModbusDataUnit::HoldingRegisters, address, quint16(count)), Server);
-    if (!reply)
-        return;
-    if (reply->isFinished()) {
-        delete reply;
-        return;
-    }
-    reply->setProperty(ExpectedCountProperty, count);
-    connect(reply, &QModbusReply::finished, this, slot);
-}
-
-bool systemDialog::takeReply(QVector<quint16> *values)
-{
-    auto *reply = qobject_cast<QModbusReply *>(sender());
-    if (!reply)
-        return false;
-    reply->deleteLater();
-    if (reply->error() != QModbusDevice::NoError)
-        return false;
     // A reply with fewer registers than asked for is as good as none: its
     // missing registers would show as zeros (a hold as OFF, a cut-off text).
-    // One with more answers some other, earlier request.
-    if (int(reply->result().valueCount()) != reply->property(ExpectedCountProperty).toInt())
-        return false;
-    *values = reply->result().values();
-    return true;
+    RequestOptions options = serverOne(false);
+    options.silent = true;
+    m_link->read(address, quint16(count), this,
+                 [this, slot](const QVector<quint16> &values) { (this->*slot)(values); }, options);
 }
 
 // ---------------------------------------------------------------- version, serial number
@@ -99,11 +70,9 @@ void systemDialog::on_systemCheck_clicked()
     readRegisters(VersionStart, TextBlockCount, &systemDialog::versionReadReady);
 }
 
-void systemDialog::versionReadReady()
+void systemDialog::versionReadReady(const QVector<quint16> &values)
 {
-    QVector<quint16> values;
-    if (takeReply(&values))
-        ui->systemVersionLineEdit->setText(codec::versionText(values));
+    ui->systemVersionLineEdit->setText(codec::versionText(values));
 }
 
 void systemDialog::on_SNRead_clicked()
@@ -111,38 +80,24 @@ void systemDialog::on_SNRead_clicked()
     readRegisters(SerialNumberStart, TextBlockCount, &systemDialog::SNReadReady);
 }
 
-void systemDialog::SNReadReady()
+void systemDialog::SNReadReady(const QVector<quint16> &values)
 {
-    QVector<quint16> values;
-    if (!takeReply(&values) || codec::serialNumberUnset(values))
-        return;
-    ui->SNShow->setText(codec::zeroEndedText(values));
+    if (!codec::serialNumberUnset(values))
+        ui->SNShow->setText(codec::zeroEndedText(values));
 }
 
 // ---------------------------------------------------------------- device clock
 
 void systemDialog::on_globalTSCheckPushButton_clicked()
 {
-    Link *link = m_window->link();
-    if (!link->device())
-        return;
-    link->clearMessage();
-    if (QModbusReply *reply = link->sendRead(ClockStart, ClockCount, Server))
-        connect(reply, &QModbusReply::finished, this, &systemDialog::globalTSChkReadReady);
+    m_link->read(ClockStart, ClockCount, this,
+                 [this](const QVector<quint16> &values) { globalTSChkReadReady(values); },
+                 serverOne(true));
 }
 
-void systemDialog::globalTSChkReadReady()
+void systemDialog::globalTSChkReadReady(const QVector<quint16> &values)
 {
-    auto *reply = qobject_cast<QModbusReply *>(sender());
-    if (!reply)
-        return;
-    Link *link = m_window->link();
-    if (!link->reportReadError(reply, ClockCount)) {
-        const quint32 seconds = codec::clockSeconds(reply->result().values());
-        ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
-        link->showMessage(tr("OK!"), 0);
-    }
-    reply->deleteLater();
+    ui->globalTSLineEdit->setText(codec::localTimeText(codec::clockSeconds(values)));
 }
 
 void systemDialog::on_globalTSSetPushButton_clicked()
@@ -150,17 +105,14 @@ void systemDialog::on_globalTSSetPushButton_clicked()
     // One reading of the PC clock, so the field shows exactly what is written.
     const qint64 seconds = QDateTime::currentSecsSinceEpoch();
     ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
-    m_window->link()->write(ClockStart, codec::clockRegisters(quint32(seconds)), this,
-                            Link::WriteDone(), serverOne(true));
+    m_link->write(ClockStart, codec::clockRegisters(quint32(seconds)), this, Link::WriteDone(),
+                  serverOne(true));
 }
 
 // ---------------------------------------------------------------- output holds
 
-void systemDialog::showHold(QComboBox *box)
+void systemDialog::showHold(QComboBox *box, const QVector<quint16> &values)
 {
-    QVector<quint16> values;
-    if (!takeReply(&values))
-        return;
     // Only 0 (OFF) and 1 (ON) are holds; anything else leaves no selection.
     const quint16 value = codec::valueAt(values, 0);
     box->setCurrentIndex(value <= 1 ? int(value) : -1);
@@ -168,8 +120,7 @@ void systemDialog::showHold(QComboBox *box)
 
 void systemDialog::writeHoldSetting(quint16 address, QComboBox *box)
 {
-    Link *link = m_window->link();
-    if (!link->device())
+    if (!m_link->device())
         return;
     // After a read of a value that is neither OFF nor ON the box has no
     // selection; writing that would put 0xFFFF into the hold register.
@@ -177,14 +128,29 @@ void systemDialog::writeHoldSetting(quint16 address, QComboBox *box)
         QMessageBox::information(nullptr, tr("Error"), tr("Please choose OFF or ON before Set."));
         return;
     }
-    link->write(address, { quint16(box->currentIndex()) }, this, Link::WriteDone(),
-                serverOne(false));
+    m_link->write(address, { quint16(box->currentIndex()) }, this, Link::WriteDone(),
+                  serverOne(false));
 }
 
-void systemDialog::currentHoldReadReady() { showHold(ui->currentHoldComboBox); }
-void systemDialog::voltageHoldReadReady() { showHold(ui->voltageHoldComboBox); }
-void systemDialog::PWM5ReadReady() { showHold(ui->PWMComboBox); }
-void systemDialog::PWMOCReadReady() { showHold(ui->PWMOCComboBox); }
+void systemDialog::currentHoldReadReady(const QVector<quint16> &values)
+{
+    showHold(ui->currentHoldComboBox, values);
+}
+
+void systemDialog::voltageHoldReadReady(const QVector<quint16> &values)
+{
+    showHold(ui->voltageHoldComboBox, values);
+}
+
+void systemDialog::PWM5ReadReady(const QVector<quint16> &values)
+{
+    showHold(ui->PWMComboBox, values);
+}
+
+void systemDialog::PWMOCReadReady(const QVector<quint16> &values)
+{
+    showHold(ui->PWMOCComboBox, values);
+}
 
 void systemDialog::on_currentHoldCheck_clicked()
 {
@@ -230,8 +196,7 @@ void systemDialog::on_PWMOCSet_clicked()
 
 void systemDialog::on_systemSet_clicked()
 {
-    Link *link = m_window->link();
-    if (!link->device())
+    if (!m_link->device())
         return;
     // No is the default: a stray Enter must not wipe the device.
     const auto answer = QMessageBox::information(
@@ -239,7 +204,7 @@ void systemDialog::on_systemSet_clicked()
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    link->write(FactoryResetRegister, { 1 }, this, Link::WriteDone(), serverOne(false));
+    m_link->write(FactoryResetRegister, { 1 }, this, Link::WriteDone(), serverOne(false));
 }
 
 // ---------------------------------------------------------------- expander
@@ -281,18 +246,14 @@ void systemDialog::on_systemReload_clicked()
     ui->systemApply->setEnabled(true);
 }
 
-void systemDialog::usernameReadReady()
+void systemDialog::usernameReadReady(const QVector<quint16> &values)
 {
-    QVector<quint16> values;
-    if (takeReply(&values))
-        usernameText = codec::zeroEndedText(values);
+    usernameText = codec::zeroEndedText(values);
 }
 
-void systemDialog::passwordReadReady()
+void systemDialog::passwordReadReady(const QVector<quint16> &values)
 {
-    QVector<quint16> values;
-    if (takeReply(&values))
-        passwordText = codec::zeroEndedText(values);
+    passwordText = codec::zeroEndedText(values);
 }
 
 void systemDialog::on_systemApply_clicked()
@@ -322,22 +283,14 @@ void systemDialog::on_systemApply_clicked()
     ui->systemApply->setEnabled(false);
     QVector<quint16> values = codec::textToRegisters(user, CredentialRegisters);
     values += codec::textToRegisters(password, CredentialRegisters);
-    if (QModbusClient *device = m_window->link()->device()) {
-        QModbusReply *reply = device->sendWriteRequest(
-            QModbusDataUnit(QModbusDataUnit::HoldingRegisters, UsernameStart, values), Server);
-        if (!reply) {
-            // Not sent (the link is closed): the engineer must not take the
-            // old login for changed.
+    if (m_link->device()) {
+        RequestOptions options = serverOne(false);
+        options.silent = true;
+        // Not sent (the link is closed): the engineer must not take the old
+        // login for changed.
+        const auto done = [this](bool ok) { credentialsWritten(ok); };
+        if (!m_link->write(UsernameStart, values, this, done, options))
             credentialsWritten(false);
-        } else if (reply->isFinished()) {
-            credentialsWritten(reply->error() == QModbusDevice::NoError);
-            reply->deleteLater();
-        } else {
-            connect(reply, &QModbusReply::finished, this, [this, reply] {
-                reply->deleteLater();
-                credentialsWritten(reply->error() == QModbusDevice::NoError);
-            });
-        }
     }
     ui->systemApply->setEnabled(true);
 }

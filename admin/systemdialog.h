@@ -6,10 +6,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QVector>
 
 namespace Ui { class systemDialog; }
 
-class MainWindow;
+class Link;
 class QComboBox;
 
 class systemDialog : public QDialog
@@ -20,7 +21,7 @@ public:
     static constexpr int ExpandedHeight = 481;
     static constexpr int DialogWidth = 510;
 
-    explicit systemDialog(MainWindow *window);
+    systemDialog(Link *link, QWidget *parent);
     ~systemDialog() override;
 
 private slots:
@@ -28,19 +29,19 @@ private slots:
     void on_systemSet_clicked();
     void on_systemApply_clicked();
     void on_systemReload_clicked();
-    void versionReadReady();
-    void passwordReadReady();
-    void usernameReadReady();
+    void versionReadReady(const QVector<quint16> &values);
+    void passwordReadReady(const QVector<quint16> &values);
+    void usernameReadReady(const QVector<quint16> &values);
     void on_SNRead_clicked();
-    void SNReadReady();
+    void SNReadReady(const QVector<quint16> &values);
     void on_pushButton_clicked();
     void on_globalTSCheckPushButton_clicked();
     void on_globalTSSetPushButton_clicked();
-    void globalTSChkReadReady();
-    void PWM5ReadReady();
-    void PWMOCReadReady();
-    void currentHoldReadReady();
-    void voltageHoldReadReady();
+    void globalTSChkReadReady(const QVector<quint16> &values);
+    void PWM5ReadReady(const QVector<quint16> &values);
+    void PWMOCReadReady(const QVector<quint16> &values);
+    void currentHoldReadReady(const QVector<quint16> &values);
+    void voltageHoldReadReady(const QVector<quint16> &values);
     void on_currentHoldCheck_clicked();
     void on_currentHoldSet_clicked();
     void on_voltageHoldChk_clicked();
@@ -51,20 +52,18 @@ private slots:
     void on_PWMOCSet_clicked();
 
 private:
-    using ReadSlot = void (systemDialog::*)();
+    using ReadSlot = void (systemDialog::*)(const QVector<quint16> &);
 
     // A silent read: nothing is reported when the link refuses it or when the
-    // reply fails, and the status bar is left alone.
+    // reply fails, and the status bar is left alone; `slot` gets the values
+    // of a good reply.
     void readRegisters(quint16 address, int count, ReadSlot slot);
-    // The values of the reply that called a ReadReady slot, or false when it
-    // failed (the reply is released either way).
-    bool takeReply(QVector<quint16> *values);
-    void showHold(QComboBox *box);
+    void showHold(QComboBox *box, const QVector<quint16> &values);
     void writeHoldSetting(quint16 address, QComboBox *box);
     void credentialsWritten(bool ok);
 
     Ui::systemDialog *ui;
-    MainWindow *m_window;
+    Link *m_link;
     QString usernameText;
     QString passwordText;
 };

@@ -2,9 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "admin/systemdialog.h"
+#include "app/settingsdialog.h"
 #include "link/link.h"
 #include "link/portlist.h"
-#include "link/settingsdialog.h"
 #include "pages/io/adjustpage.h"
 #include "pages/io/iopage.h"
 #include "pages/io/tmopage.h"
@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -90,7 +91,9 @@ MainWindow::MainWindow(QWidget *parent)
     initResources();
     ui->setupUi(this);
     ui->centralWidget->installEventFilter(this);
-    m_link = new Link(ui->statusBar, this);
+    m_link = new Link(this);
+    connect(m_link, &Link::statusMessage, ui->statusBar, &QStatusBar::showMessage);
+    connect(m_link, &Link::statusCleared, ui->statusBar, &QStatusBar::clearMessage);
     m_link->setServerAddressSource([this] { return ui->serverEdit->value(); });
     connect(m_link, &Link::stateChanged, this, &MainWindow::onStateChanged);
     connect(m_link, &Link::linkLost, this, &MainWindow::onLinkLost);
@@ -105,7 +108,7 @@ MainWindow::MainWindow(QWidget *parent)
     setFixedSize(1027, 735);
 
     m_settingsDialog = new SettingsDialog(this);
-    m_systemDialog = new systemDialog(this);
+    m_systemDialog = new systemDialog(m_link, this);
     wireActions();
 
     ui->connectType->setCurrentIndex(0);

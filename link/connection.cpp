@@ -13,7 +13,6 @@
 #include <QTimer>
 
 namespace {
-constexpr int ResponseTimeout = 3000;
 const char DisabledTabRule[] = "QTabBar::tab:disabled {width: 0; color: transparent;}";
 }
 
@@ -46,7 +45,6 @@ void MainWindow::on_connectButton_clicked()
     if (m_phase != Idle && !open)
         return;
     ui->statusBar->clearMessage();
-    device->setTimeout(ResponseTimeout);
 
     if (m_phase != Idle) {
         abandonConnect();

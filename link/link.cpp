@@ -1,17 +1,13 @@
 #include "link/link.h"
 
-#include "link/codec.h"
-
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLineEdit>
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
+#include <QPointer>
 #include <QSerialPort>
-#include <QStatusBar>
 #include <QTimer>
 #include <QVariant>
 
@@ -19,8 +15,7 @@ namespace {
 constexpr int ErrorTimeout = 5000;
 }
 
-Link::Link(QStatusBar *statusBar, QObject *parent)
-    : QObject(parent), m_statusBar(statusBar)
+Link::Link(QObject *parent) : QObject(parent)
 {
 }
 
@@ -62,6 +57,7 @@ bool Link::createClient(ClientType type)
                     ErrorTimeout);
         return false;
     }
+    m_device->setTimeout(ResponseTimeout);
     connect(m_device, &QModbusDevice::errorOccurred, this, &Link::onErrorOccurred);
     connect(m_device, &QModbusDevice::stateChanged, this, [this](QModbusDevice::State s) {
         if (s == QModbusDevice::ConnectedState)
@@ -99,14 +95,12 @@ void Link::close()
 
 void Link::showMessage(const QString &text, int timeout)
 {
-    if (m_statusBar)
-        m_statusBar->showMessage(text, timeout);
+    emit statusMessage(text, timeout);
 }
 
 void Link::clearMessage()
 {
-    if (m_statusBar)
-        m_statusBar->clearMessage();
+    emit statusCleared();
 }
 
 void Link::onErrorOccurred(QModbusDevice::Error error)
@@ -142,89 +136,114 @@ QString Link::exceptionCodeText(const QModbusReply *reply)
     return QString::number(code, 16);
 }
 
-static bool reportError(Link *link, QModbusReply *reply, const QString &kind)
+namespace {
+enum class Kind { Read, Write };
+
+// The text of a failed reply, or an empty one when the reply has no error.
+QString replyErrorText(QModbusReply *reply, Kind kind, bool compact)
 {
     const QModbusDevice::Error error = reply->error();
     if (error == QModbusDevice::NoError)
-        return false;
+        return QString();
+    const QString what = kind == Kind::Read ? QStringLiteral("Read") : QStringLiteral("Write");
     if (error == QModbusDevice::ProtocolError) {
-        link->showMessage(Link::tr("%1 response error: %2 (Mobus exception: 0x%3)")
-                              .arg(kind, reply->errorString(), Link::exceptionCodeText(reply)),
-                          ErrorTimeout);
-    } else {
-        link->showMessage(Link::tr("%1 response error: %2 (code: 0x%3)")
-                              .arg(kind, reply->errorString(), QString::number(int(error), 16)),
-                          ErrorTimeout);
+        const QString text = compact ? Link::tr("%1 response error:%2(Modbus exception:0x%3")
+                                     : Link::tr("%1 response error: %2 (Mobus exception: 0x%3)");
+        return text.arg(what, reply->errorString(), Link::exceptionCodeText(reply));
     }
-    return true;
+    const QString text = compact ? Link::tr("%1 response error:%2(Modbus code:0x%3")
+                                 : Link::tr("%1 response error: %2 (code: 0x%3)");
+    return text.arg(what, reply->errorString(), QString::number(int(error), 16));
+}
+
+// A well-formed reply that carries fewer registers than asked for must not
+// show made-up zeros for the rest: the read failed. One that carries more is
+// not the answer to this request at all: a device that answered an earlier,
+// timed-out request late, and RTU frames carry no request number.
+QString countErrorText(int got, int expected)
+{
+    if (got == expected)
+        return QString();
+    const QString code = QString::number(int(QModbusDevice::ReadError), 16);
+    const QString text =
+        got < expected ? Link::tr("Read response error: Short reply, %1 of %2 registers. (code: 0x%3)")
+                       : Link::tr("Read response error: Reply of %1 registers, %2 asked. (code: 0x%3)");
+    return text.arg(got).arg(expected).arg(code);
+}
+}
+
+// Shows a failure's text, if any; true when there was one.
+static bool reportText(Link *link, const QString &text)
+{
+    if (!text.isEmpty())
+        link->showMessage(text, ErrorTimeout);
+    return !text.isEmpty();
 }
 
 bool Link::reportReadError(QModbusReply *reply)
 {
-    return reportError(this, reply, QStringLiteral("Read"));
+    return reportText(this, replyErrorText(reply, Kind::Read, false));
 }
 
 bool Link::reportWriteError(QModbusReply *reply)
 {
-    return reportError(this, reply, QStringLiteral("Write"));
+    return reportText(this, replyErrorText(reply, Kind::Write, false));
 }
 
 bool Link::reportReadError(QModbusReply *reply, int expected)
 {
-    if (reportReadError(reply))
-        return true;
-    // A well-formed reply that carries fewer registers than asked for must not
-    // show made-up zeros for the rest: the read failed. One that carries more
-    // is not the answer to this request at all: a device that answered an
-    // earlier, timed-out request late, and RTU frames carry no request number.
-    const int got = int(reply->result().valueCount());
-    if (got == expected)
-        return false;
-    const QString code = QString::number(int(QModbusDevice::ReadError), 16);
-    if (got < expected) {
-        showMessage(tr("Read response error: Short reply, %1 of %2 registers. (code: 0x%3)")
-                        .arg(got)
-                        .arg(expected)
-                        .arg(code),
-                    ErrorTimeout);
-    } else {
-        showMessage(tr("Read response error: Reply of %1 registers, %2 asked. (code: 0x%3)")
-                        .arg(got)
-                        .arg(expected)
-                        .arg(code),
-                    ErrorTimeout);
+    return reportReadError(reply)
+           || reportText(this, countErrorText(int(reply->result().valueCount()), expected));
+}
+
+QModbusReply *Link::send(const QModbusDataUnit &unit, bool isRead, const Options &options)
+{
+    if (!m_device)
+        return nullptr;
+    const int server = options.server < 0 ? serverAddress() : options.server;
+    QModbusReply *reply = isRead ? m_device->sendReadRequest(unit, server)
+                                 : m_device->sendWriteRequest(unit, server);
+    if (!reply && !options.silent) {
+        QString prefix = options.refusedText;
+        if (prefix.isEmpty())
+            prefix = isRead ? tr("Read error: ") : tr("Write error: ");
+        showMessage(prefix + m_device->errorString(), ErrorTimeout);
     }
-    return true;
+    return reply;
 }
 
 QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
 {
-    if (!m_device)
-        return nullptr;
-    const QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, count);
-    QModbusReply *reply = m_device->sendReadRequest(unit, server < 0 ? serverAddress() : server);
-    if (!reply) {
-        showMessage(tr("Read error: ") + m_device->errorString(), ErrorTimeout);
-        return nullptr;
-    }
-    if (reply->isFinished()) {
+    Options options;
+    options.server = server;
+    QModbusReply *reply =
+        send(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, count), true, options);
+    if (reply && reply->isFinished()) {
         delete reply;
         return nullptr;
     }
     return reply;
 }
 
-void Link::onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options,
-                   int expected)
+void Link::onReply(QModbusReply *reply, int expected, const Options &options,
+                   const Decoder &decode, const WriteDone &done)
 {
-    const bool failed = isRead ? reportReadError(reply, expected) : reportWriteError(reply);
+    const bool isRead = expected >= 0;
+    QString problem = replyErrorText(reply, isRead ? Kind::Read : Kind::Write, options.compactErrors);
+    bool report = !options.silent;
+    if (problem.isEmpty() && isRead) {
+        problem = countErrorText(int(reply->result().valueCount()), expected);
+        report = report || options.reportWrongCount;
+    }
+    const bool failed = !problem.isEmpty();
+    if (failed && report)
+        showMessage(problem, ErrorTimeout);
     if (!failed) {
         if (decode)
             decode(reply->result().values());
-        if (options.showOk)
+        if (options.showOk && !options.silent)
             showMessage(tr("OK!"), 0);
     }
-    reply->deleteLater();
     if (done)
         done(!failed);
 }
@@ -235,14 +254,21 @@ bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, 
     // repaints on the spot, and the client's inter-frame delay before the
     // request leaves runs meanwhile instead of after it. A refused request
     // shows its error instead, which replaces whatever the bar held.
-    QModbusReply *reply = sendRead(start, count, options.server);
+    QModbusReply *reply =
+        send(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, count), true, options);
     if (!reply)
         return false;
-    if (options.clearStatus)
+    if (reply->isFinished()) {
+        delete reply;
+        return false;
+    }
+    if (options.clearStatus && !options.silent)
         clearMessage();
+    // Released even when `context` went away before the answer came.
+    connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QModbusReply::finished, context ? context : this,
             [this, reply, decode, options, count] {
-                onReply(reply, true, decode, WriteDone(), options, count);
+                onReply(reply, count, options, decode, WriteDone());
             });
     return true;
 }
@@ -250,51 +276,30 @@ bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, 
 bool Link::write(quint16 start, const QVector<quint16> &values, QObject *context, WriteDone done,
                  Options options)
 {
-    if (!m_device)
-        return false;
     // Queued first, then the bar cleared, as in read().
-    QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, start, values);
-    QModbusReply *reply = m_device->sendWriteRequest(
-        unit, options.server < 0 ? serverAddress() : options.server);
-    if (!reply) {
-        showMessage(tr("Write error: ") + m_device->errorString(), ErrorTimeout);
+    QModbusReply *reply =
+        send(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, values), false, options);
+    if (!reply)
         return false;
-    }
-    if (options.clearStatus)
+    if (options.clearStatus && !options.silent)
         clearMessage();
     if (reply->isFinished()) {
+        // Only a broadcast ends here; it has no answer to report.
+        const bool ok = reply->error() == QModbusDevice::NoError;
         reply->deleteLater();
+        if (done)
+            done(ok);
         return true;
     }
+    connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QModbusReply::finished, context ? context : this,
-            [this, reply, done, options] { onReply(reply, false, Decoder(), done, options); });
+            [this, reply, done, options] { onReply(reply, -1, options, Decoder(), done); });
     return true;
 }
 
 bool Link::readSingleRegister(quint16 address, QObject *context, Decoder decode)
 {
     return read(address, 1, context, std::move(decode));
-}
-
-bool Link::readIntoLineEdit(quint16 address, QLineEdit *edit)
-{
-    return readSingleRegister(address, edit, [edit](const QVector<quint16> &v) {
-        edit->setText(QString::number(codec::signedValue(codec::valueAt(v, 0))));
-    });
-}
-
-bool Link::readIntoCheckBox(quint16 address, QAbstractButton *box)
-{
-    return readSingleRegister(address, box, [box](const QVector<quint16> &v) {
-        box->setChecked(codec::valueAt(v, 0) != 0);
-    });
-}
-
-bool Link::writeLineEditRegister(QLineEdit *edit, quint16 address)
-{
-    if (!m_device)
-        return false;
-    return write(address, { codec::lineEditValue(edit->text()) });
 }
 
 bool Link::waitWithEvents(int ms, const QObject *guard)

@@ -1,26 +1,37 @@
 // The link to one bridge: the Modbus client object and the request/reply
 // conventions that every page shares (read and write actions, standard
-// status-bar reporting, one-register helpers, waiting with events).
+// reporting of their outcome, waiting with events). The outcome texts go out
+// through signals; the window shows them on its status bar.
 #pragma once
 
 #include <QModbusDataUnit>
 #include <QModbusDevice>
 #include <QObject>
-#include <QPointer>
-#include <QStatusBar>
+#include <QString>
 #include <QVector>
 #include <functional>
 
-class QAbstractButton;
-class QLineEdit;
 class QModbusClient;
 class QModbusReply;
 
-// How one request deviates from the standard read and write actions.
+// How one request deviates from the standard read and write actions. Set the
+// fields by name: `Link::Options o; o.silent = true;`.
 struct RequestOptions {
     int server = -1;          // -1: the window's server address
     bool showOk = true;       // "OK!" on success
     bool clearStatus = true;  // clear the status bar before sending
+    // Nothing is reported either way: the bar is left alone, a refused request
+    // and a failed reply show nothing, success shows no "OK!".
+    bool silent = false;
+    // With `silent`: a read reply of another register count than asked for is
+    // reported all the same, with the standard text.
+    bool reportWrongCount = false;
+    // Shown before the link's error text when the link refuses the request,
+    // instead of "Read error: " or "Write error: ".
+    QString refusedText;
+    // Reply errors in the timing settings' wording:
+    // "Write response error:%1(Modbus exception:0x%2" and "...(Modbus code:0x%2".
+    bool compactErrors = false;
 };
 
 class Link : public QObject
@@ -28,6 +39,8 @@ class Link : public QObject
     Q_OBJECT
 public:
     enum ClientType { Serial = 0, Tcp = 1 };
+    // The response time-out of every request, set on each new client.
+    static constexpr int ResponseTimeout = 3000;
 
     // Decodes the values of a successful read reply into a page.
     using Decoder = std::function<void(const QVector<quint16> &values)>;
@@ -36,7 +49,7 @@ public:
 
     using Options = RequestOptions;
 
-    Link(QStatusBar *statusBar, QObject *parent = nullptr);
+    explicit Link(QObject *parent = nullptr);
     ~Link() override;
 
     // Where requests go unless a dialog names its server directly.
@@ -44,7 +57,7 @@ public:
     int serverAddress() const;
 
     // Replaces the client object (serial or TCP); returns false when it could
-    // not be created, after reporting that on the status bar.
+    // not be created, after reporting that.
     bool createClient(ClientType type);
     QModbusClient *device() const { return m_device; }
     QModbusDevice::State state() const;
@@ -54,14 +67,15 @@ public:
     bool openSerial(const QString &portName);
     void close();
 
-    QStatusBar *statusBar() const { return m_statusBar; }
+    // Status-bar text: `timeout` in ms, 0 keeps it until the next message.
     void showMessage(const QString &text, int timeout = 0);
     void clearMessage();
 
     // Read action: sends a read of [start, start + count) and hands the reply's
-    // values to `decode`. Errors, and a reply with fewer registers than asked for,
-    // get the standard read texts and decode nothing. Returns false when nothing was sent.
-    // `context` ends the request's handling when it is destroyed first.
+    // values to `decode`. Errors, and a reply with another register count than
+    // asked for, get the standard read texts and decode nothing. Returns false
+    // when nothing was sent. `context` ends the request's handling when it is
+    // destroyed first.
     bool read(quint16 start, quint16 count, QObject *context, Decoder decode,
               Options options = Options());
 
@@ -74,11 +88,7 @@ public:
     bool write(quint16 start, const QVector<quint16> &values, QObject *context = nullptr,
                WriteDone done = WriteDone(), Options options = Options());
 
-    // One-register helpers used by many pages.
     bool readSingleRegister(quint16 address, QObject *context, Decoder decode);
-    bool readIntoLineEdit(quint16 address, QLineEdit *edit);       // signed decimal
-    bool readIntoCheckBox(quint16 address, QAbstractButton *box);  // non-zero = checked
-    bool writeLineEditRegister(QLineEdit *edit, quint16 address);
 
     // Standard reporting of a failed reply; returns true when there was an error.
     bool reportReadError(QModbusReply *reply);
@@ -100,13 +110,17 @@ signals:
     // The port went away under an open link (adapter pulled): the window runs
     // its Disconnect procedure once.
     void linkLost(const QString &errorText);
+    // Text for the status bar, shown for `timeoutMs` (0: until replaced).
+    void statusMessage(const QString &text, int timeoutMs);
+    void statusCleared();
 
 private:
+    QModbusReply *send(const QModbusDataUnit &unit, bool isRead, const Options &options);
     void onErrorOccurred(QModbusDevice::Error error);
-    void onReply(QModbusReply *reply, bool isRead, Decoder decode, WriteDone done, Options options,
-                 int expected = 0);
+    // `expected` is the register count of a read, -1 for a write.
+    void onReply(QModbusReply *reply, int expected, const Options &options, const Decoder &decode,
+                 const WriteDone &done);
 
-    QPointer<QStatusBar> m_statusBar;
     QModbusClient *m_device = nullptr;
     std::function<int()> m_serverAddress;
     bool m_lostReported = false;

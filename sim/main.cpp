@@ -13,6 +13,92 @@
 #include <cstdio>
 #include <pthread.h>
 
+namespace {
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated NB500/NB520 LoRa bridge (Modbus RTU on a pseudo-terminal).\n"
+        "Prints the port path on the first line, then serves until SIGINT/SIGTERM."));
+    parser.addHelpOption();
+    parser.addOptions({
+        { QStringLiteral("model"), QStringLiteral("Model name (default NB500-400)."),
+          QStringLiteral("NAME"), QStringLiteral("NB500-400") },
+        { QStringLiteral("user"), QStringLiteral("Stored user name (default admin)."),
+          QStringLiteral("USER"), QStringLiteral("admin") },
+        { QStringLiteral("password"), QStringLiteral("Stored password (default admin)."),
+          QStringLiteral("PASSWORD"), QStringLiteral("admin") },
+        { QStringLiteral("link"), QStringLiteral("Create a symbolic link to the port at PATH."),
+          QStringLiteral("PATH") },
+        { QStringLiteral("delay"), QStringLiteral("Answer every request after MS ms."),
+          QStringLiteral("MS"), QStringLiteral("0") },
+        { QStringLiteral("no-answer"), QStringLiteral("Never answer.") },
+        { QStringLiteral("exception"),
+          QStringLiteral("Answer requests touching registers FIRST..LAST with exception CODE "
+                         "(repeatable)."),
+          QStringLiteral("FIRST-LAST:CODE") },
+        { QStringLiteral("bad-crc"), QStringLiteral("Damage the CRC of every reply.") },
+        { QStringLiteral("pace"),
+          QStringLiteral("Keep to 9600-baud line timing: requests and answers take their "
+                         "wire time, answers leave 5 ms after a request.") },
+    });
+}
+
+// One --exception value, FIRST-LAST:CODE.
+bool parseException(const QString &value, sim::FaultRule *rule)
+{
+    static const QRegularExpression rangeAndCode(
+        QStringLiteral("^\\s*(\\w+)\\s*-\\s*(\\w+)\\s*:\\s*(\\w+)\\s*$"));
+    const QRegularExpressionMatch m = rangeAndCode.match(value);
+    bool ok1 = false, ok2 = false, ok3 = false;
+    rule->kind = sim::Fault::Exception;
+    if (m.hasMatch()) {
+        rule->first = m.captured(1).toInt(&ok1, 0);
+        rule->last = m.captured(2).toInt(&ok2, 0);
+        rule->code = m.captured(3).toInt(&ok3, 0);
+    }
+    return ok1 && ok2 && ok3 && rule->first >= 0 && rule->last <= 0xFFFF
+           && rule->first <= rule->last && rule->code >= 1 && rule->code <= 255;
+}
+
+// The fault rules the command line asks for; false after a bad value.
+bool readFaults(const QCommandLineParser &parser, QList<sim::FaultRule> *rules)
+{
+    for (const QString &value : parser.values(QStringLiteral("exception"))) {
+        sim::FaultRule rule;
+        if (!parseException(value, &rule)) {
+            std::fprintf(stderr, "nodeweave-sim: bad --exception value '%s' (want FIRST-LAST:CODE)\n",
+                         qPrintable(value));
+            return false;
+        }
+        rules->append(rule);
+    }
+    if (parser.isSet(QStringLiteral("no-answer"))) {
+        sim::FaultRule rule;
+        rule.kind = sim::Fault::NoAnswer;
+        rules->append(rule);
+    }
+    if (parser.isSet(QStringLiteral("bad-crc"))) {
+        sim::FaultRule rule;
+        rule.kind = sim::Fault::BadCrc;
+        rules->append(rule);
+    }
+    return true;
+}
+
+sim::Options bridgeOptions(const QCommandLineParser &parser)
+{
+    sim::Options options;
+    options.model = parser.value(QStringLiteral("model"));
+    options.user = parser.value(QStringLiteral("user"));
+    options.password = parser.value(QStringLiteral("password"));
+    options.linkPath = parser.value(QStringLiteral("link"));
+    options.paced = parser.isSet(QStringLiteral("pace"));
+    return options;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // Block the stop signals before any thread exists; they are collected by sigwait().
@@ -24,82 +110,21 @@ int main(int argc, char *argv[])
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("nodeweave-sim"));
-
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Simulated NB500/NB520 LoRa bridge (Modbus RTU on a pseudo-terminal).\n"
-        "Prints the port path on the first line, then serves until SIGINT/SIGTERM."));
-    parser.addHelpOption();
-    const QCommandLineOption model(QStringLiteral("model"), QStringLiteral("Model name (default NB500-400)."),
-                                   QStringLiteral("NAME"), QStringLiteral("NB500-400"));
-    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("Stored user name (default admin)."),
-                                  QStringLiteral("USER"), QStringLiteral("admin"));
-    const QCommandLineOption password(QStringLiteral("password"),
-                                      QStringLiteral("Stored password (default admin)."),
-                                      QStringLiteral("PASSWORD"), QStringLiteral("admin"));
-    const QCommandLineOption link(QStringLiteral("link"),
-                                  QStringLiteral("Create a symbolic link to the port at PATH."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Answer every request after MS ms."),
-                                   QStringLiteral("MS"), QStringLiteral("0"));
-    const QCommandLineOption noAnswer(QStringLiteral("no-answer"), QStringLiteral("Never answer."));
-    const QCommandLineOption exception(
-        QStringLiteral("exception"),
-        QStringLiteral("Answer requests touching registers FIRST..LAST with exception CODE (repeatable)."),
-        QStringLiteral("FIRST-LAST:CODE"));
-    const QCommandLineOption badCrc(QStringLiteral("bad-crc"), QStringLiteral("Damage the CRC of every reply."));
-    const QCommandLineOption pace(QStringLiteral("pace"),
-                                  QStringLiteral("Keep to 9600-baud line timing: requests and answers take their "
-                                                 "wire time, answers leave 5 ms after a request."));
-    parser.addOptions({model, user, password, link, delay, noAnswer, exception, badCrc, pace});
+    addOptions(parser);
     parser.process(app);
 
-    sim::Options options;
-    options.model = parser.value(model);
-    options.user = parser.value(user);
-    options.password = parser.value(password);
-    options.linkPath = parser.value(link);
-    options.paced = parser.isSet(pace);
-
     bool ok = false;
-    const int delayMs = parser.value(delay).toInt(&ok);
+    const int delayMs = parser.value(QStringLiteral("delay")).toInt(&ok);
     if (!ok || delayMs < 0) {
         std::fprintf(stderr, "nodeweave-sim: bad --delay value\n");
         return 2;
     }
-
     QList<sim::FaultRule> rules;
-    const QRegularExpression rangeAndCode(QStringLiteral("^\\s*(\\w+)\\s*-\\s*(\\w+)\\s*:\\s*(\\w+)\\s*$"));
-    for (const QString &value : parser.values(exception)) {
-        const QRegularExpressionMatch m = rangeAndCode.match(value);
-        bool ok1 = false, ok2 = false, ok3 = false;
-        sim::FaultRule rule;
-        rule.kind = sim::Fault::Exception;
-        if (m.hasMatch()) {
-            rule.first = m.captured(1).toInt(&ok1, 0);
-            rule.last = m.captured(2).toInt(&ok2, 0);
-            rule.code = m.captured(3).toInt(&ok3, 0);
-        }
-        if (!ok1 || !ok2 || !ok3 || rule.first < 0 || rule.last > 0xFFFF || rule.first > rule.last
-            || rule.code < 1 || rule.code > 255) {
-            std::fprintf(stderr, "nodeweave-sim: bad --exception value '%s' (want FIRST-LAST:CODE)\n",
-                         qPrintable(value));
-            return 2;
-        }
-        rules.append(rule);
-    }
-    if (parser.isSet(noAnswer)) {
-        sim::FaultRule rule;
-        rule.kind = sim::Fault::NoAnswer;
-        rules.append(rule);
-    }
-    if (parser.isSet(badCrc)) {
-        sim::FaultRule rule;
-        rule.kind = sim::Fault::BadCrc;
-        rules.append(rule);
-    }
+    if (!readFaults(parser, &rules))
+        return 2;
 
-    sim::SimBridge bridge(options);
+    sim::SimBridge bridge(bridgeOptions(parser));
     for (const sim::FaultRule &rule : rules)
         bridge.addFault(rule);
     bridge.setDelay(delayMs);

@@ -366,7 +366,7 @@ void TestFaultMatrix::init()
     h->boxes.clear();
     h->boxes.autoClose = true;
     h->window()->link()->clearMessage();
-    // Some writes set the link's time-out to the application's 3000 ms.
+    // Shorter than the application's 3000 ms, so the time-out cases run quickly.
     h->window()->link()->device()->setTimeout(ResponseTimeout);
 }
 

@@ -2,7 +2,7 @@
 // the port list and the PC serial settings dialog.
 #include "testsupport.h"
 
-#include "link/settingsdialog.h"
+#include "app/settingsdialog.h"
 
 #include <QAction>
 #include <QCheckBox>

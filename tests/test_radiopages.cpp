@@ -598,6 +598,18 @@ void TestRadioPages::autoScan()
     QCOMPARE(model->index(0, 1).data().toString(), QString("3"));
     QCOMPARE(model->index(1, 0).data().toString(), QString("7"));
     QCOMPARE(model->index(1, 2).data().toString(), QString(""));
+    // A short reply is reported and leaves the table as it was.
+    sim::FaultRule shortReply;
+    shortReply.kind = sim::Fault::ShortReply;
+    shortReply.first = 813;
+    shortReply.count = 1;
+    h->bridge().addFault(shortReply);
+    h->bridge().setRegs(813, Regs(40, 0));
+    qobject_cast<QPushButton *>(find("asCheckPushButton"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        h->status(), QString("Read response error: Short reply, 20 of 40 registers. (code: 0x1)"), 10000);
+    QCOMPARE(model->index(0, 2).data().toString(), QString("100"));
+    QCOMPARE(model->index(1, 0).data().toString(), QString("7"));
 
     // Cell editing: function codes 1 to 4 only, 8-bit IDs.
     QVERIFY(model->setData(model->index(1, 1), 5, Qt::EditRole));

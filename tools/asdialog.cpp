@@ -5,8 +5,6 @@
 
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QModbusClient>
-#include <QModbusReply>
 #include <QPointer>
 
 namespace {
@@ -148,27 +146,18 @@ asDialog::~asDialog()
     delete ui;
 }
 
-// The dialog's reads say nothing: a failed read leaves the widgets alone.
+// The dialog's reads say nothing, except for a reply of the wrong length: a
+// failed read leaves the widgets alone.
 void asDialog::readQuietly(quint16 start, quint16 count,
                            void (asDialog::*decode)(const QVector<quint16> &))
 {
-    QModbusClient *device = m_link->device();
-    if (!device)
-        return;
-    QModbusReply *reply = device->sendReadRequest(
-        QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, count), Server);
-    if (!reply)
-        return;
-    if (reply->isFinished()) {
-        reply->deleteLater();
-        return;
-    }
-    connect(reply, &QModbusReply::finished, this, [this, reply, decode] {
-        if (reply->error() == QModbusDevice::NoError)
-            (this->*decode)(reply->result().values());
-    });
-    // Released also when the dialog was closed before the answer came.
-    connect(reply, &QModbusReply::finished, reply, [reply] { reply->deleteLater(); });
+    RequestOptions options;
+    options.server = Server;
+    options.silent = true;
+    options.reportWrongCount = true;
+    m_link->read(start, count, this,
+                 [this, decode](const QVector<quint16> &values) { (this->*decode)(values); },
+                 options);
 }
 
 void asDialog::on_checkMapPushButton_clicked()

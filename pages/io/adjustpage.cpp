@@ -2,6 +2,7 @@
 #include "ui_adjustpage.h"
 
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 namespace {
 // One calibration factor register per channel.
@@ -24,20 +25,62 @@ AdjustPage::~AdjustPage()
     delete ui;
 }
 
-void AdjustPage::on_vinRead_clicked() { m_link->readIntoLineEdit(VoltageInput0, ui->vinLineEdit); }
-void AdjustPage::on_vinWrite_clicked() { m_link->writeLineEditRegister(ui->vinLineEdit, VoltageInput0); }
+void AdjustPage::on_vinRead_clicked()
+{
+    readIntoLineEdit(m_link, VoltageInput0, ui->vinLineEdit);
+}
 
-void AdjustPage::on_vinRead_2_clicked() { m_link->readIntoLineEdit(VoltageInput2, ui->vinLineEdit_2); }
-void AdjustPage::on_vinWrite_2_clicked() { m_link->writeLineEditRegister(ui->vinLineEdit_2, VoltageInput2); }
+void AdjustPage::on_vinWrite_clicked()
+{
+    writeLineEditRegister(m_link, ui->vinLineEdit, VoltageInput0);
+}
 
-void AdjustPage::on_voutRead_clicked() { m_link->readIntoLineEdit(VoltageOutput5, ui->voutLineEdit); }
-void AdjustPage::on_voutWrite_clicked() { m_link->writeLineEditRegister(ui->voutLineEdit, VoltageOutput5); }
+void AdjustPage::on_vinRead_2_clicked()
+{
+    readIntoLineEdit(m_link, VoltageInput2, ui->vinLineEdit_2);
+}
 
-void AdjustPage::on_iinRead_clicked() { m_link->readIntoLineEdit(CurrentInput1, ui->iinLineEdit); }
-void AdjustPage::on_iinWrite_clicked() { m_link->writeLineEditRegister(ui->iinLineEdit, CurrentInput1); }
+void AdjustPage::on_vinWrite_2_clicked()
+{
+    writeLineEditRegister(m_link, ui->vinLineEdit_2, VoltageInput2);
+}
 
-void AdjustPage::on_iinRead_2_clicked() { m_link->readIntoLineEdit(CurrentInput3, ui->iinLineEdit_2); }
-void AdjustPage::on_iinWrite_2_clicked() { m_link->writeLineEditRegister(ui->iinLineEdit_2, CurrentInput3); }
+void AdjustPage::on_voutRead_clicked()
+{
+    readIntoLineEdit(m_link, VoltageOutput5, ui->voutLineEdit);
+}
 
-void AdjustPage::on_ioutRead_clicked() { m_link->readIntoLineEdit(CurrentOutput4, ui->ioutLineEdit); }
-void AdjustPage::on_ioutWrite_clicked() { m_link->writeLineEditRegister(ui->ioutLineEdit, CurrentOutput4); }
+void AdjustPage::on_voutWrite_clicked()
+{
+    writeLineEditRegister(m_link, ui->voutLineEdit, VoltageOutput5);
+}
+
+void AdjustPage::on_iinRead_clicked()
+{
+    readIntoLineEdit(m_link, CurrentInput1, ui->iinLineEdit);
+}
+
+void AdjustPage::on_iinWrite_clicked()
+{
+    writeLineEditRegister(m_link, ui->iinLineEdit, CurrentInput1);
+}
+
+void AdjustPage::on_iinRead_2_clicked()
+{
+    readIntoLineEdit(m_link, CurrentInput3, ui->iinLineEdit_2);
+}
+
+void AdjustPage::on_iinWrite_2_clicked()
+{
+    writeLineEditRegister(m_link, ui->iinLineEdit_2, CurrentInput3);
+}
+
+void AdjustPage::on_ioutRead_clicked()
+{
+    readIntoLineEdit(m_link, CurrentOutput4, ui->ioutLineEdit);
+}
+
+void AdjustPage::on_ioutWrite_clicked()
+{
+    writeLineEditRegister(m_link, ui->ioutLineEdit, CurrentOutput4);
+}

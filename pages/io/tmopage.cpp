@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 #include <QMessageBox>
 #include <cmath>
@@ -34,8 +35,8 @@ TmoPage::~TmoPage()
 
 void TmoPage::readEnables()
 {
-    m_link->readIntoCheckBox(CurrentHoldEnable, ui->currentEnableCheckBox);
-    m_link->readIntoCheckBox(VoltageHoldEnable, ui->voltageEnableCheckBox);
+    readIntoCheckBox(m_link, CurrentHoldEnable, ui->currentEnableCheckBox);
+    readIntoCheckBox(m_link, VoltageHoldEnable, ui->voltageEnableCheckBox);
 }
 
 void TmoPage::writeEnable(quint16 address, bool enabled)
@@ -57,27 +58,27 @@ void TmoPage::on_voltageEnableCheckBox_clicked()
 
 void TmoPage::on_currentPollReadPushButton_clicked()
 {
-    m_link->readIntoLineEdit(CurrentPollInterval, ui->currentInterlLineEdit);
+    readIntoLineEdit(m_link, CurrentPollInterval, ui->currentInterlLineEdit);
 }
 
 void TmoPage::on_currentPollWritePushButton_clicked()
 {
-    m_link->writeLineEditRegister(ui->currentInterlLineEdit, CurrentPollInterval);
+    writeLineEditRegister(m_link, ui->currentInterlLineEdit, CurrentPollInterval);
 }
 
 void TmoPage::on_voltagePollReadPushButton_clicked()
 {
-    m_link->readIntoLineEdit(VoltagePollInterval, ui->voltageInterlLineEdit);
+    readIntoLineEdit(m_link, VoltagePollInterval, ui->voltageInterlLineEdit);
 }
 
 void TmoPage::on_voltagePollWritePushButton_clicked()
 {
-    m_link->writeLineEditRegister(ui->voltageInterlLineEdit, VoltagePollInterval);
+    writeLineEditRegister(m_link, ui->voltageInterlLineEdit, VoltagePollInterval);
 }
 
 void TmoPage::on_voltageOutReadPushButton_clicked()
 {
-    m_link->readIntoLineEdit(VoltageHoldValue, ui->voltageOutValLineEdit);
+    readIntoLineEdit(m_link, VoltageHoldValue, ui->voltageOutValLineEdit);
 }
 
 void TmoPage::on_voltageOutWritePushButton_clicked()

@@ -2,6 +2,7 @@
 #include "ui_rfpage.h"
 
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 RfPage::RfPage(Link *link, QWidget *parent)
     : QWidget(parent), ui(new Ui::RfPage), m_link(link)
@@ -20,12 +21,12 @@ RfPage::~RfPage()
 // Both values are signed: a weak signal reads as a negative number.
 void RfPage::on_RSSIRead_clicked()
 {
-    m_link->readIntoLineEdit(160, ui->rssiLineEdit);
+    readIntoLineEdit(m_link, 160, ui->rssiLineEdit);
 }
 
 void RfPage::on_SNNRRead_clicked()
 {
-    m_link->readIntoLineEdit(161, ui->snnrLineEdit);
+    readIntoLineEdit(m_link, 161, ui->snnrLineEdit);
 }
 
 void RfPage::clearBitMapText()

@@ -17,7 +17,6 @@
 
 namespace {
 constexpr quint16 EnableRegister = 3000;
-constexpr int ResponseTimeout = 3000;
 constexpr int RequestInterval = 3000;  // between two start requests
 constexpr int MaxRequests = 20;
 }
@@ -82,10 +81,8 @@ void EventLogPage::on_eventLogEnableRadioButton_clicked()
 {
     const bool on = ui->eventLogEnableRadioButton->isChecked();
     ui->ELogChkPushButton->setEnabled(on && !m_downloading);
-    QModbusClient *device = m_link->device();
-    if (!device)
+    if (!m_link->device())
         return;
-    device->setTimeout(ResponseTimeout);
     const bool sent = m_link->write(EnableRegister, { quint16(on ? 1 : 0) }, this, [this](bool ok) {
         if (ok && !m_exportError.isEmpty())
             m_link->showMessage(m_exportError, 0);
@@ -124,7 +121,7 @@ void EventLogPage::on_ELogChkPushButton_clicked()
         m_checkAfterWrite = true;
         ui->ELogChkPushButton->setEnabled(false);
         ui->eventLogEnableRadioButton->setEnabled(false);
-        QTimer::singleShot(ResponseTimeout + 1000, this, [this] {
+        QTimer::singleShot(Link::ResponseTimeout + 1000, this, [this] {
             if (!m_checkAfterWrite)
                 return;
             m_enableWrites = 0;

@@ -5,14 +5,12 @@
 #include "link/link.h"
 #include "pages/rtu/sensor_edit.h"
 #include "pages/rtu/sensormodel.h"
-#include "pages/rtu/timingwrite.h"
 
 #include <QCursor>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QMenu>
 #include <QMessageBox>
-#include <QModbusClient>
 #include <QModbusReply>
 #include <QTableView>
 #include <QTimer>
@@ -23,7 +21,6 @@ constexpr quint16 SensorValueStart = 700;
 constexpr quint16 UploadIntervalRegister = 802;
 constexpr quint16 PollingTimeoutRegister = 808;
 constexpr int HalfEntries = 10;
-constexpr int ErrorTimeout = 5000;
 
 quint16 entryStart(int slot)
 {
@@ -436,32 +433,17 @@ void RtuPage::on_sensorIntervalSetPushButton_clicked()
 
 void RtuPage::on_sensorTimeOutReadPushButton_clicked()
 {
-    QModbusClient *device = m_link->device();
-    if (!device)
-        return;
-    m_link->clearMessage();
-    const QModbusDataUnit unit(QModbusDataUnit::HoldingRegisters, PollingTimeoutRegister, 1);
-    QModbusReply *reply = device->sendReadRequest(unit, m_link->serverAddress());
-    if (!reply) {
-        m_link->showMessage(tr("Read Error: ") + device->errorString(), ErrorTimeout);
-        return;
-    }
-    if (reply->isFinished()) {
-        delete reply;
-        return;
-    }
-    connect(reply, &QModbusReply::finished, this, [this, reply] { snesorTimeOutReadyRead(reply); });
+    Link::Options options;
+    options.refusedText = tr("Read Error: ");
+    m_link->read(PollingTimeoutRegister, 1, this,
+                 [this](const QVector<quint16> &v) { snesorTimeOutReadyRead(v); }, options);
 }
 
-void RtuPage::snesorTimeOutReadyRead(QModbusReply *reply)
+void RtuPage::snesorTimeOutReadyRead(const QVector<quint16> &values)
 {
-    if (!m_link->reportReadError(reply)) {
-        const quint16 value = codec::valueAt(reply->result().values(), 0);
-        ui->sensorTimeOutLineEdit->setText(
-            QString::number(codec::pollingTimeoutSeconds(value, modelName())));
-        m_link->showMessage(tr("OK!"), 0);
-    }
-    reply->deleteLater();
+    const quint16 value = codec::valueAt(values, 0);
+    ui->sensorTimeOutLineEdit->setText(
+        QString::number(codec::pollingTimeoutSeconds(value, modelName())));
 }
 
 void RtuPage::on_sensorTimeOutWritePushButton_clicked()
@@ -475,9 +457,8 @@ void RtuPage::on_sensorTimeOutWritePushButton_clicked()
         m_link->showMessage(tr("TimeOut time can't be more than 20!"), 0);
         return;
     }
-    const quint16 value = codec::pollingTimeoutRegister(seconds, modelName());
-    if (!m_link->device())
-        return;
-    m_link->clearMessage();
-    writeWithTimingReport(m_link, PollingTimeoutRegister, { value }, this);
+    Link::Options options;
+    options.compactErrors = true;
+    m_link->write(PollingTimeoutRegister, { codec::pollingTimeoutRegister(seconds, modelName()) },
+                  this, Link::WriteDone(), options);
 }

@@ -68,7 +68,7 @@ private:
     int slotOfRow(int row) const;
     bool repliesPending() const;
     void onSensorEditDone(int slot, const SensorEntry &entry);
-    void snesorTimeOutReadyRead(QModbusReply *reply);
+    void snesorTimeOutReadyRead(const QVector<quint16> &values);
     QString modelName() const;
 
     Ui::RtuPage *ui;

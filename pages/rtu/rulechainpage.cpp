@@ -2,6 +2,7 @@
 #include "ui_rulechainpage.h"
 
 #include "link/link.h"
+#include "pages/pagerequests.h"
 #include "pages/rtu/blockreader.h"
 #include "pages/rtu/pacing.h"
 #include "pages/rtu/rulechainedit.h"
@@ -11,14 +12,12 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
-#include <QModbusClient>
 #include <QTimer>
 
 namespace {
 constexpr int AddPause = 4000;     // the device stores a new rule
 constexpr int BlockPause = 2000;   // between the blocks of a full read
 constexpr int DoneBoxTime = 2000;  // the closing note of a full read
-constexpr int WriteTimeout = 3000;
 
 quint16 entryStart(int index)
 {
@@ -189,10 +188,8 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
 
 void RuleChainPage::writeRuleChainEntry(const RuleChainEntry &entry, int index)
 {
-    QModbusClient *device = m_link->device();
-    if (!device || index < 0 || index >= EntryCount)
+    if (!m_link->device() || index < 0 || index >= EntryCount)
         return;
-    device->setTimeout(WriteTimeout);
     Link::Options options;
     options.clearStatus = false;
     m_link->write(entryStart(index), codec::ruleEntryRegisters(entry), this, Link::WriteDone(),
@@ -260,8 +257,7 @@ void RuleChainPage::ruleChainEditSlot(int index)
 
 void RuleChainPage::ruleChainDelete()
 {
-    QModbusClient *device = m_link->device();
-    if (!device)
+    if (!m_link->device())
         return;
     const int i = entryAtRow(m_menuRow);
     if (i < 0)
@@ -269,7 +265,6 @@ void RuleChainPage::ruleChainDelete()
     RuleChainEntry cleared;
     cleared.index = quint16(i);
     m_ruleChainList[i] = cleared;
-    device->setTimeout(WriteTimeout);
     Link::Options options;
     options.clearStatus = false;
     m_link->write(entryStart(i), QVector<quint16>(codec::RuleEntryRegisters, 0), this,
@@ -344,10 +339,10 @@ void RuleChainPage::ruleChainTableReadReady(int block, const QVector<quint16> &v
 
 void RuleChainPage::on_ruleIntervalChkPushButton_clicked()
 {
-    m_link->readIntoLineEdit(LoopTimeRegister, ui->ruleIntervalLineEdit);
+    readIntoLineEdit(m_link, LoopTimeRegister, ui->ruleIntervalLineEdit);
 }
 
 void RuleChainPage::on_ruleIntervalSetPushButton_clicked()
 {
-    m_link->writeLineEditRegister(ui->ruleIntervalLineEdit, LoopTimeRegister);
+    writeLineEditRegister(m_link, ui->ruleIntervalLineEdit, LoopTimeRegister);
 }

@@ -3,7 +3,6 @@
 
 #include "link/codec.h"
 #include "link/link.h"
-#include "pages/rtu/timingwrite.h"
 #include "pages/rtu/timezonebias.h"
 
 #include <QDateTime>
@@ -46,9 +45,10 @@ QCheckBox *TimeSettingPage::hourBox(int hour) const
 
 void TimeSettingPage::readMode()
 {
+    Link::Options options;
+    options.clearStatus = false;
     m_link->read(ModeRegister, 1, this,
-                 [this](const QVector<quint16> &v) { sensorFormatReadReady(v); },
-                 RequestOptions{ -1, true, false });
+                 [this](const QVector<quint16> &v) { sensorFormatReadReady(v); }, options);
 }
 
 void TimeSettingPage::sensorFormatReadReady(const QVector<quint16> &values)
@@ -88,10 +88,9 @@ void TimeSettingPage::on_sensorTZSetBtn_clicked()
 {
     const int bias = localTimeZoneBias();
     ui->sensorTZLineEdit->setText(codec::timeZoneText(bias));
-    if (!m_link->device())
-        return;
-    m_link->clearMessage();
-    writeWithTimingReport(m_link, TimeZoneRegister, { quint16(bias) }, this);
+    Link::Options options;
+    options.compactErrors = true;
+    m_link->write(TimeZoneRegister, { quint16(bias) }, this, Link::WriteDone(), options);
 }
 
 // ------------------------------------------------------------------ countdown and mode
@@ -100,9 +99,11 @@ void TimeSettingPage::on_sensorCountdownCheckButton_clicked()
 {
     if (!m_link->device())
         return;
+    Link::Options options;
+    options.showOk = false;
     m_link->read(CountdownRegister, 1, this, [this](const QVector<quint16> &v) {
         ui->sensorCountDownLineEdit->setText(QString::number(codec::valueAt(v, 0)));
-    }, RequestOptions{ -1, false, true });
+    }, options);
     if (!Link::waitWithEvents(RequestSpacing, this))
         return;
     readMode();

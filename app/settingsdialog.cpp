@@ -1,4 +1,4 @@
-#include "link/settingsdialog.h"
+#include "app/settingsdialog.h"
 #include "ui_settingsdialog.h"
 
 SettingsDialog::SettingsDialog(QWidget *parent)

@@ -1,0 +1,16 @@
+// One-register requests that fill or read a single widget, shared by the
+// pages. They go through the link's standard read and write actions.
+#pragma once
+
+#include <QtGlobal>
+
+class Link;
+class QAbstractButton;
+class QLineEdit;
+
+// Reads one register into `edit` as a signed decimal number.
+bool readIntoLineEdit(Link *link, quint16 address, QLineEdit *edit);
+// Reads one register into `box`: checked when it is not zero.
+bool readIntoCheckBox(Link *link, quint16 address, QAbstractButton *box);
+// Writes `edit`'s decimal text (0 when it is none), low 16 bits, to one register.
+bool writeLineEditRegister(Link *link, QLineEdit *edit, quint16 address);
