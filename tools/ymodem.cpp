@@ -1,5 +1,7 @@
 #include "tools/ymodem.h"
 
+#include "tools/newfile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QIODevice>
@@ -269,17 +271,17 @@ void ymodem::acceptHeader(const QByteArray &data)
     if (!ok || fileSize < 0)
         fileSize = 0;
 
-    localFileName = QDir::current().absoluteFilePath(
+    // Always a new file: one of the same name (an earlier transfer in the
+    // same second) stays as it is.
+    const QString stem = QDir::current().absoluteFilePath(
         safeFileName(rawName) + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")));
-    m_file.setFileName(localFileName);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        const QString reason = tr("Cannot write %1: %2").arg(localFileName, m_file.errorString());
+    if (!openNewFile(m_file, stem)) {
+        const QString reason = tr("Cannot write %1: %2").arg(m_file.fileName(), m_file.errorString());
         send(QByteArray(2, CAN));
-        localFileName.clear();
         fail(reason);
         return;
     }
-    m_fileStartSize = m_file.size();
+    localFileName = m_file.fileName();
     receivedBytes = 0;
     transferStarted = true;
     m_state = AwaitFirstData;
@@ -334,10 +336,7 @@ void ymodem::discardPartialFile()
     m_file.close();
     if (localFileName.isEmpty())
         return;
-    if (m_fileStartSize > 0)
-        QFile::resize(localFileName, m_fileStartSize);  // an earlier transfer's data stays
-    else
-        QFile::remove(localFileName);
+    QFile::remove(localFileName);  // created by this transfer: nobody else's data
     localFileName.clear();
 }
 

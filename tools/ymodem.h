@@ -86,7 +86,6 @@ private:
     QByteArray m_lastAnswer;    // what that packet was answered with
     int m_badPackets = 0;       // damaged packets in a row
     QFile m_file;
-    qint64 m_fileStartSize = 0; // size of the local file before this transfer
     QTimer *m_stallTimer = nullptr;
     int m_settleDelay = 2000;
     bool m_finishing = false;
