@@ -119,8 +119,14 @@ SendResult sendLog(const SenderLine &line, const LogOptions &options)
     header.append(QByteArray::number(file.size()));
     header.append('\0');
     packets << packet(0, header, 128, 0);
-    packets << packet(1, QByteArray("NB500 event log\0", 16), 1024, 0);
-    for (int at = 0, block = 2; at < file.size(); at += 1024, ++block)
+    const QByteArray own("NB500 event log\0", 16);
+    packets << packet(1, own, 1024, 0);
+    int block = 2;
+    if (options.fault == LogFault::DoubleFirstBlock)
+        packets.last() += packet(1, own, 1024, 0);
+    else if (options.fault == LogFault::FirstBlocksOneTwo)
+        packets.last() += packet(block++, own, 1024, 0);
+    for (int at = 0; at < file.size(); at += 1024, ++block)
         packets << packet(block, file.mid(at, 1024), 1024, 0x1A);
 
     bool faultDone = false;

@@ -282,6 +282,8 @@ void TestEventLogPage::lineFaults_data()
     QTest::newRow("damaged CRC") << int(sim::LogFault::BadCrc) << QByteArray("eventlog.bin");
     QTest::newRow("dropped packet") << int(sim::LogFault::Dropped) << QByteArray("eventlog.bin");
     QTest::newRow("hostile file name") << int(sim::LogFault::None) << QByteArray("../../evil");
+    QTest::newRow("first block twice") << int(sim::LogFault::DoubleFirstBlock) << QByteArray("eventlog.bin");
+    QTest::newRow("first blocks 1, 2") << int(sim::LogFault::FirstBlocksOneTwo) << QByteArray("eventlog.bin");
 }
 
 void TestEventLogPage::lineFaults()
