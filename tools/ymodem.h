@@ -42,6 +42,7 @@ public:
     // How long the line must stay quiet after the device's first data packet
     // before it is answered, so that a second packet sent with it is taken as
     // part of it; 0 answers as soon as the bytes received so far end with it.
+    static constexpr int DefaultFirstDataQuietMs = 200;
     void setFirstDataQuietTime(int ms) { m_firstDataQuietMs = ms; }
 
     // The file name a device-supplied header name is stored under: its last
@@ -106,7 +107,7 @@ private:
     QTimer *m_stallTimer = nullptr;
     QTimer *m_firstDataTimer = nullptr;
     int m_settleDelay = 2000;
-    int m_firstDataQuietMs = 200;
+    int m_firstDataQuietMs = DefaultFirstDataQuietMs;
     bool m_finishing = false;
     bool m_inStep = false;
 };
