@@ -108,11 +108,12 @@ QByteArray buildLogFile(const QList<LogRecord> &records)
     return file;
 }
 
-SendResult sendLog(const SenderLine &line, const LogOptions &options)
+namespace {
+// The packets as they go out, one entry per write: header, the bridge's own
+// first block (in one or two packets), the file.
+QList<QByteArray> logPackets(const LogOptions &options)
 {
-    SendResult result;
     const QByteArray file = options.file.isEmpty() ? buildLogFile(options.records) : options.file;
-
     QList<QByteArray> packets;
     QByteArray header = options.fileName;
     header.append('\0');
@@ -128,7 +129,14 @@ SendResult sendLog(const SenderLine &line, const LogOptions &options)
         packets.last() += packet(block++, own, 1024, 0);
     for (int at = 0; at < file.size(); at += 1024, ++block)
         packets << packet(block, file.mid(at, 1024), 1024, 0x1A);
+    return packets;
+}
+} // namespace
 
+SendResult sendLog(const SenderLine &line, const LogOptions &options)
+{
+    SendResult result;
+    const QList<QByteArray> packets = logPackets(options);
     bool faultDone = false;
     for (int i = 0; i < packets.size(); ++i) {
         const bool faultHere = !faultDone && options.fault != LogFault::None
