@@ -61,6 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ymodem rx;
         rx.setDevice(&port);
         rx.setSettleDelay(0);
+        rx.setFirstDataQuietTime(0);
         int finished = 0, failed = 0;
         QString received;
         QObject::connect(&rx, &ymodem::finRcv, [&](const QString &name) {

@@ -108,21 +108,35 @@ QByteArray buildLogFile(const QList<LogRecord> &records)
     return file;
 }
 
-SendResult sendLog(const SenderLine &line, const LogOptions &options)
+namespace {
+// The packets as they go out, one entry per write: header, the bridge's own
+// first block (in one or two packets), the file.
+QList<QByteArray> logPackets(const LogOptions &options)
 {
-    SendResult result;
     const QByteArray file = options.file.isEmpty() ? buildLogFile(options.records) : options.file;
-
     QList<QByteArray> packets;
     QByteArray header = options.fileName;
     header.append('\0');
     header.append(QByteArray::number(file.size()));
     header.append('\0');
     packets << packet(0, header, 128, 0);
-    packets << packet(1, QByteArray("NB500 event log\0", 16), 1024, 0);
-    for (int at = 0, block = 2; at < file.size(); at += 1024, ++block)
+    const QByteArray own("NB500 event log\0", 16);
+    packets << packet(1, own, 1024, 0);
+    int block = 2;
+    if (options.fault == LogFault::DoubleFirstBlock)
+        packets.last() += packet(1, own, 1024, 0);
+    else if (options.fault == LogFault::FirstBlocksOneTwo)
+        packets.last() += packet(block++, own, 1024, 0);
+    for (int at = 0; at < file.size(); at += 1024, ++block)
         packets << packet(block, file.mid(at, 1024), 1024, 0x1A);
+    return packets;
+}
+} // namespace
 
+SendResult sendLog(const SenderLine &line, const LogOptions &options)
+{
+    SendResult result;
+    const QList<QByteArray> packets = logPackets(options);
     bool faultDone = false;
     for (int i = 0; i < packets.size(); ++i) {
         const bool faultHere = !faultDone && options.fault != LogFault::None

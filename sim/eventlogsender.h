@@ -25,6 +25,11 @@ enum class LogFault {
     Dropped,    // one file packet is lost on the line (once); resent after the answer time-out
     Stall,      // the bridge goes silent instead of sending one file packet
     NoStart,    // start requests are ignored: no transfer ever begins
+    // The bridge's own first data block goes out as two packets in one write,
+    // answered by one ACK: block 1 twice, or blocks 1 and 2 (the file then
+    // starts at block 3).
+    DoubleFirstBlock,
+    FirstBlocksOneTwo,
 };
 
 struct LogOptions {

@@ -163,6 +163,19 @@ void TestEventLogPage::download()
     QCOMPARE(h->bridge().writesIn(3000, 3000).size(), 2);
     switchOn();
 
+    // Files named as this download's received file and export would be, for
+    // the next two minutes: the download leaves them as they are.
+    QStringList earlier;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int s = 0; s < 120; ++s) {
+        const QString stamp = now.addSecs(s).toString("yyyyMMddhhmmss");
+        for (const QString &name : { "eventlog.bin" + stamp, "EventLog" + stamp + ".txt" }) {
+            QFile f(m_dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("earlier\r\n") == 9);
+            earlier << name;
+        }
+    }
+
     const QList<sim::LogRecord> records = sim::LogOptions::defaultRecords();
     check()->click();
     // The link gave the port to the receiver.
@@ -196,10 +209,15 @@ void TestEventLogPage::download()
     QVERIFY(enable()->isEnabled());
     expectLinkBack();
 
-    // The export is the only file left: the received file is deleted.
-    const QStringList left = files();
+    // The export, under a name of its own, is the only new file: the received
+    // file is deleted. The earlier files are untouched.
+    QStringList left = files();
+    for (const QString &name : earlier) {
+        QVERIFY(left.removeOne(name));
+        QCOMPARE(QFile(m_dir.filePath(name)).size(), qint64(9));
+    }
     QCOMPARE(left.size(), 1);
-    QVERIFY2(QRegularExpression("^EventLog\\d{14}\\.txt$").match(left.first()).hasMatch(),
+    QVERIFY2(QRegularExpression("^EventLog\\d{14}_1\\.txt$").match(left.first()).hasMatch(),
              qPrintable(left.first()));
     QFile exported(m_dir.filePath(left.first()));
     QVERIFY(exported.open(QIODevice::ReadOnly));
@@ -264,6 +282,8 @@ void TestEventLogPage::lineFaults_data()
     QTest::newRow("damaged CRC") << int(sim::LogFault::BadCrc) << QByteArray("eventlog.bin");
     QTest::newRow("dropped packet") << int(sim::LogFault::Dropped) << QByteArray("eventlog.bin");
     QTest::newRow("hostile file name") << int(sim::LogFault::None) << QByteArray("../../evil");
+    QTest::newRow("first block twice") << int(sim::LogFault::DoubleFirstBlock) << QByteArray("eventlog.bin");
+    QTest::newRow("first blocks 1, 2") << int(sim::LogFault::FirstBlocksOneTwo) << QByteArray("eventlog.bin");
 }
 
 void TestEventLogPage::lineFaults()

@@ -228,7 +228,8 @@ void TestIoPages::outputLimits_data()
     const QString low = "Set Current Error: current output must bigger than 4mA";
     const QString high = "Set Current Error: current output must less than 20mA";
     const QString volt = "Set Voltage Error: voltage output must less than 10000mv";
-    const QString freq = "Set Frequency Error: frequency output must be at most 65535Hz";
+    const QString freq = "Set Frequency Error: frequency output must less than 100000Hz";
+    const QString freq16 = "Set Frequency Error: frequency output must be at most 65535Hz";
     const QString duty = "Set Occupu Error: occupy output must less than 100%";
 
     QTest::newRow("4 mA") << "current" << "4" << "4" << "" << 1068 << Regs{ 4000 } << "OK!";
@@ -251,8 +252,8 @@ void TestIoPages::outputLimits_data()
     QTest::newRow("7: 1000 Hz 50 %") << "pwm" << "7" << "1000" << "50" << 1110 << Regs{ 1000, 50 } << "";
     QTest::newRow("6: 0 Hz 0 %") << "pwm" << "6" << "0" << "0" << 1108 << Regs{ 0, 0 } << "";
     QTest::newRow("65535 Hz 100 %") << "pwm" << "6" << "65535" << "100" << 1108 << Regs{ 65535, 100 } << "";
-    QTest::newRow("65536 Hz") << "pwm" << "6" << "65536" << "50" << 1108 << Regs{} << freq;
-    QTest::newRow("70000 Hz") << "pwm" << "6" << "70000" << "50" << 1108 << Regs{} << freq;
+    QTest::newRow("65536 Hz") << "pwm" << "6" << "65536" << "50" << 1108 << Regs{} << freq16;
+    QTest::newRow("100000 Hz") << "pwm" << "6" << "100000" << "50" << 1108 << Regs{} << freq16;
     QTest::newRow("100001 Hz") << "pwm" << "6" << "100001" << "50" << 1108 << Regs{} << freq;
     QTest::newRow("-5 Hz") << "pwm" << "6" << "-5" << "50" << 1108 << Regs{} << freq;
     QTest::newRow("no frequency") << "pwm" << "6" << "" << "50" << 1108 << Regs{} << freq;

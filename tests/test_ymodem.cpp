@@ -1,6 +1,7 @@
 // The YMODEM receiver fed with byte streams: what it answers, what ends up in
 // the local file, and how it copes with damaged, repeated, split and
-// out-of-sequence packets, stalls and hostile file names.
+// out-of-sequence packets, the device's first data, stalls, earlier files and
+// hostile file names.
 #include "sim/memoryport.h"
 #include "tools/ymodem.h"
 
@@ -61,7 +62,9 @@ private slots:
     void wholeTransfer();
     void shortPacketAndPadding();
     void endOfFile();
-    void sameSecondAppends();
+    void earlierFileKept();
+    void firstData_data();
+    void firstData();
     void damagedAndRepeated();
     void splitPackets();
     void headerNames_data();
@@ -90,6 +93,7 @@ void TestYmodem::init()
     rx = new ymodem;
     rx->setDevice(port);
     rx->setSettleDelay(0);
+    rx->setFirstDataQuietTime(0);
 }
 
 void TestYmodem::cleanup()
@@ -199,32 +203,67 @@ void TestYmodem::endOfFile()
     QCOMPARE(readFile(done.first().first().toString()), pattern(1024, 3));
 }
 
-void TestYmodem::sameSecondAppends()
+void TestYmodem::earlierFileKept()
 {
-    // Two transfers with the same name in the same second share one local
-    // file; a second boundary between them gives two files, so try again.
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        QSignalSpy done(rx, &ymodem::finRcv);
-        QStringList names;
-        for (int t = 0; t < 2; ++t) {
-            port->open(QIODevice::ReadWrite);
-            QVERIFY(start("same.bin", "4"));
-            port->feed(packet(2, t == 0 ? "AAAA" : "BBBB", 128));
-            port->feed(QByteArray(1, EOT));
-            port->feed(QByteArray(1, EOT));
-            QTRY_COMPARE_WITH_TIMEOUT(done.size(), t + 1, 10000);
-            names << done.last().first().toString();
-            port->take();
-        }
-        if (names.at(0) != names.at(1)) {
-            QFile::remove(names.at(0));
-            QFile::remove(names.at(1));
-            continue;
-        }
-        QCOMPARE(readFile(names.at(0)), QByteArray("AAAABBBB"));
-        return;
+    // Files named as the received file would be (this second and the next
+    // few) are left as they are; the transfer gets a name of its own.
+    QStringList earlier;
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int s = 0; s < 5; ++s) {
+        QFile f(m_dir.filePath("same.bin" + now.addSecs(s).toString("yyyyMMddhhmmss")));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("earlier") == 7);
+        earlier << f.fileName();
     }
-    QFAIL("no two transfers within one second");
+    QSignalSpy done(rx, &ymodem::finRcv);
+    QVERIFY(start("same.bin", "4"));
+    port->feed(packet(2, "BBBB", 128));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QVERIFY(done.wait(10000));
+    const QString name = done.first().first().toString();
+    QVERIFY2(name.endsWith("_1"), qPrintable(name));
+    QCOMPARE(readFile(name), QByteArray("BBBB"));
+    for (const QString &f : earlier)
+        QCOMPARE(readFile(f), QByteArray("earlier"));
+}
+
+void TestYmodem::firstData_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arrivals");  // fed one after the other
+    QTest::addColumn<int>("fileBlock");               // block number the file starts at
+    const QByteArray p1 = packet(1, "device"), p2 = packet(2, "device");
+    QTest::newRow("one packet") << QList<QByteArray>{ p1 } << 2;
+    QTest::newRow("block 1 twice") << QList<QByteArray>{ p1 + p1 } << 2;
+    QTest::newRow("blocks 1 and 2") << QList<QByteArray>{ p1 + p2 } << 3;
+    QTest::newRow("split in the second") << QList<QByteArray>{ p1 + p2.left(500), p2.mid(500) } << 3;
+    QTest::newRow("split between blocks 1, 2") << QList<QByteArray>{ p1, p2 } << 3;
+    QTest::newRow("split between blocks 1, 1") << QList<QByteArray>{ p1, p1 } << 2;
+}
+
+void TestYmodem::firstData()
+{
+    QFETCH(QList<QByteArray>, arrivals);
+    QFETCH(int, fileBlock);
+    // The device's own first data, one packet or two sent together, takes
+    // one ACK once the line is quiet, and none of it is kept.
+    rx->setFirstDataQuietTime(100);
+    QSignalSpy done(rx, &ymodem::finRcv);
+    port->feed(header("first.bin", "2048"));
+    QCOMPARE(port->take(), AckC);
+    for (const QByteArray &bytes : arrivals)
+        port->feed(bytes);
+    QTRY_COMPARE(port->written, QByteArray(1, ACK));
+    port->take();
+    const QByteArray body = pattern(2048, 7);
+    port->feed(packet(fileBlock, body.left(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(packet(fileBlock + 1, body.mid(1024)));
+    QCOMPARE(port->take(), QByteArray(1, ACK));
+    port->feed(QByteArray(1, EOT));
+    port->feed(QByteArray(1, EOT));
+    QCOMPARE(port->take(), QByteArray(1, NAK) + AckC);
+    QVERIFY(done.wait(10000));
+    QCOMPARE(readFile(done.first().first().toString()), body);
 }
 
 void TestYmodem::damagedAndRepeated()

@@ -1,5 +1,7 @@
 #include "tools/ymodem.h"
 
+#include "tools/newfile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QIODevice>
@@ -31,6 +33,9 @@ ymodem::ymodem(QObject *parent) : QObject(parent)
         fail(tr("Event log transfer stalled: no data from the device for %1 seconds.")
                  .arg(m_stallTimer->interval() / 1000));
     });
+    m_firstDataTimer = new QTimer(this);
+    m_firstDataTimer->setSingleShot(true);
+    connect(m_firstDataTimer, &QTimer::timeout, this, &ymodem::firstDataQuietTimeEnded);
 }
 
 ymodem::~ymodem()
@@ -131,18 +136,42 @@ void ymodem::downloadToSlave()
     m_inStep = true;
     const QByteArray incoming = m_port->readAll();
     rxBuffer.append(incoming);
-    if (!incoming.isEmpty() && m_state != AwaitHeader)
-        m_stallTimer->start();
+    if (!incoming.isEmpty()) {
+        m_firstDataTimer->stop();
+        if (m_state != AwaitHeader)
+            m_stallTimer->start();
+    }
     Step step;
     do {
         step = processOne();
     } while (step == Handled);
     m_inStep = false;
+    if (awaitingRestOfFirstData() && !m_firstDataTimer->isActive()) {
+        if (m_firstDataQuietMs > 0)
+            m_firstDataTimer->start(m_firstDataQuietMs);
+        else
+            endFirstData();
+    }
 }
 
 ymodem::Step ymodem::processOne()
 {
-    // Skip anything that cannot start a packet (line noise, a stray byte).
+    skipNoise();
+    if (rxBuffer.isEmpty())
+        return NeedMore;
+    switch (rxBuffer.at(0)) {
+    case EOT:
+        return takeEot();
+    case CAN:
+        return takeCancel();
+    default:
+        return takePacket();
+    }
+}
+
+void ymodem::skipNoise()
+{
+    // Anything that cannot start a packet (line noise, a stray byte) goes.
     int start = 0;
     while (start < rxBuffer.size()) {
         const char c = rxBuffer.at(start);
@@ -151,38 +180,41 @@ ymodem::Step ymodem::processOne()
         ++start;
     }
     rxBuffer.remove(0, start);
-    if (rxBuffer.isEmpty())
-        return NeedMore;
+}
 
-    const char lead = rxBuffer.at(0);
-    if (lead == EOT) {
-        rxBuffer.remove(0, 1);
-        if (m_state == ReceivingData) {
-            m_state = AwaitSecondEot;
-            send(QByteArray(1, NAK));
-            setProgress(85);
-            return Handled;
-        }
-        if (m_state == AwaitSecondEot) {
-            send(QByteArray(1, ACK) + CRC_REQUEST);
-            finish();
-            return Stop;
-        }
-        return Handled;  // no file under way: nothing to end
-    }
-    if (lead == CAN) {
-        if (rxBuffer.size() < 2)
-            return NeedMore;
-        if (rxBuffer.at(1) == CAN && m_state != AwaitHeader) {
-            rxBuffer.clear();
-            fail(tr("Event log transfer cancelled by the device."));
-            return Stop;
-        }
-        rxBuffer.remove(0, 1);
+ymodem::Step ymodem::takeEot()
+{
+    rxBuffer.remove(0, 1);
+    if (m_state == ReceivingData) {
+        m_state = AwaitSecondEot;
+        send(QByteArray(1, NAK));
+        setProgress(85);
         return Handled;
     }
+    if (m_state == AwaitSecondEot) {
+        send(QByteArray(1, ACK) + CRC_REQUEST);
+        finish();
+        return Stop;
+    }
+    return Handled;  // no file under way: nothing to end
+}
 
-    const int size = lead == SOH ? ShortPacket : LongPacket;
+ymodem::Step ymodem::takeCancel()
+{
+    if (rxBuffer.size() < 2)
+        return NeedMore;
+    if (rxBuffer.at(1) == CAN && m_state != AwaitHeader) {
+        rxBuffer.clear();
+        fail(tr("Event log transfer cancelled by the device."));
+        return Stop;
+    }
+    rxBuffer.remove(0, 1);
+    return Handled;
+}
+
+ymodem::Step ymodem::takePacket()
+{
+    const int size = rxBuffer.at(0) == SOH ? ShortPacket : LongPacket;
     if (rxBuffer.size() < size)
         return NeedMore;
     const QByteArray packet = rxBuffer.left(size);
@@ -191,19 +223,8 @@ ymodem::Step ymodem::processOne()
     const int complement = quint8(packet.at(2));
     const QByteArray data = packet.mid(3, size - 5);
     const quint16 crc = quint16(quint8(packet.at(size - 2)) << 8 | quint8(packet.at(size - 1)));
-
-    if ((block ^ complement) != 0xFF || crc16(data) != crc) {
-        // Whatever follows belongs to the damaged packet: drop it and ask
-        // for the packet again.
-        rxBuffer.clear();
-        if (++m_badPackets >= MaxBadPackets) {
-            send(QByteArray(2, CAN));
-            fail(tr("Event log transfer failed: too many damaged packets."));
-            return Stop;
-        }
-        send(QByteArray(1, NAK));
-        return NeedMore;
-    }
+    if ((block ^ complement) != 0xFF || crc16(data) != crc)
+        return refuseDamaged();
     m_badPackets = 0;
 
     if (m_state != AwaitHeader && block == m_lastBlock) {
@@ -211,7 +232,6 @@ ymodem::Step ymodem::processOne()
         send(m_lastAnswer);
         return Handled;
     }
-
     switch (m_state) {
     case AwaitHeader:
         if (block != 0)
@@ -219,28 +239,87 @@ ymodem::Step ymodem::processOne()
         acceptHeader(data);
         return m_state == AwaitHeader ? Stop : Handled;
     case AwaitFirstData:
-        if (block != 1)
-            break;
-        // The device's own first block is not part of the file.
-        m_lastBlock = 1;
-        m_lastAnswer = QByteArray(1, ACK);
-        m_state = ReceivingData;
-        send(m_lastAnswer);
-        setProgress(35);
-        return Handled;
+        return takeFirstData(block);
     case ReceivingData:
-        if (block != ((m_lastBlock + 1) & 0xFF))
-            break;
-        if (!writeData(data))
-            return Stop;
-        m_lastBlock = block;
-        m_lastAnswer = QByteArray(1, ACK);
-        send(m_lastAnswer);
-        setProgress(75);
-        return Handled;
+        return takeData(block, data);
     case AwaitSecondEot:
-        return Handled;
+        break;
     }
+    return Handled;
+}
+
+ymodem::Step ymodem::refuseDamaged()
+{
+    // Whatever follows belongs to the damaged packet: drop it and ask for the
+    // packet again. A damaged first data arrival is taken afresh.
+    rxBuffer.clear();
+    m_firstDataPackets = 0;
+    m_firstDataTimer->stop();
+    if (++m_badPackets >= MaxBadPackets) {
+        send(QByteArray(2, CAN));
+        fail(tr("Event log transfer failed: too many damaged packets."));
+        return Stop;
+    }
+    send(QByteArray(1, NAK));
+    return NeedMore;
+}
+
+ymodem::Step ymodem::takeFirstData(int block)
+{
+    // The device's own first data is not part of the file. It is one packet
+    // (block 1) or two sent together (block 1, then block 1 again or block 2),
+    // and either way takes one ACK, given once the arrival is complete: an
+    // ACK for each of two would leave the device one answer ahead.
+    const bool expected = block == 1 || (m_firstDataPackets == 1 && block == 2);
+    if (!expected)
+        return outOfSequence(block);
+    m_firstDataBlock = block;
+    if (++m_firstDataPackets == 2)
+        endFirstData();
+    return Handled;
+}
+
+bool ymodem::awaitingRestOfFirstData() const
+{
+    return m_state == AwaitFirstData && m_firstDataPackets == 1 && rxBuffer.isEmpty();
+}
+
+void ymodem::firstDataQuietTimeEnded()
+{
+    // Bytes the system holds but the port has not reported yet still belong
+    // to the first data; reading them may run a receiver step.
+    if (m_port && !m_inStep)
+        m_port->waitForReadyRead(0);
+    if (awaitingRestOfFirstData() && !m_firstDataTimer->isActive())
+        endFirstData();
+}
+
+void ymodem::endFirstData()
+{
+    m_firstDataTimer->stop();
+    m_firstDataPackets = 0;
+    m_lastBlock = m_firstDataBlock;
+    m_lastAnswer = QByteArray(1, ACK);
+    m_state = ReceivingData;
+    send(m_lastAnswer);
+    setProgress(35);
+}
+
+ymodem::Step ymodem::takeData(int block, const QByteArray &data)
+{
+    if (block != ((m_lastBlock + 1) & 0xFF))
+        return outOfSequence(block);
+    if (!writeData(data))
+        return Stop;
+    m_lastBlock = block;
+    m_lastAnswer = QByteArray(1, ACK);
+    send(m_lastAnswer);
+    setProgress(75);
+    return Handled;
+}
+
+ymodem::Step ymodem::outOfSequence(int block)
+{
     send(QByteArray(2, CAN));
     fail(tr("Event log transfer failed: packet %1 out of sequence.").arg(block));
     return Stop;
@@ -269,17 +348,17 @@ void ymodem::acceptHeader(const QByteArray &data)
     if (!ok || fileSize < 0)
         fileSize = 0;
 
-    localFileName = QDir::current().absoluteFilePath(
+    // Always a new file: one of the same name (an earlier transfer in the
+    // same second) stays as it is.
+    const QString stem = QDir::current().absoluteFilePath(
         safeFileName(rawName) + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss")));
-    m_file.setFileName(localFileName);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        const QString reason = tr("Cannot write %1: %2").arg(localFileName, m_file.errorString());
+    if (!openNewFile(m_file, stem)) {
+        const QString reason = tr("Cannot write %1: %2").arg(m_file.fileName(), m_file.errorString());
         send(QByteArray(2, CAN));
-        localFileName.clear();
         fail(reason);
         return;
     }
-    m_fileStartSize = m_file.size();
+    localFileName = m_file.fileName();
     receivedBytes = 0;
     transferStarted = true;
     m_state = AwaitFirstData;
@@ -334,16 +413,15 @@ void ymodem::discardPartialFile()
     m_file.close();
     if (localFileName.isEmpty())
         return;
-    if (m_fileStartSize > 0)
-        QFile::resize(localFileName, m_fileStartSize);  // an earlier transfer's data stays
-    else
-        QFile::remove(localFileName);
+    QFile::remove(localFileName);  // created by this transfer: nobody else's data
     localFileName.clear();
 }
 
 void ymodem::resetState()
 {
     m_stallTimer->stop();
+    m_firstDataTimer->stop();
+    m_firstDataPackets = 0;
     m_state = AwaitHeader;
     m_lastBlock = -1;
     m_badPackets = 0;

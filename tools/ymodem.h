@@ -39,6 +39,11 @@ public:
     void setStallTimeout(int ms);
     // Quiet time between the end of the transfer and finRcv.
     void setSettleDelay(int ms) { m_settleDelay = ms; }
+    // How long the line must stay quiet after the device's first data packet
+    // before it is answered, so that a second packet sent with it is taken as
+    // part of it; 0 answers as soon as the bytes received so far end with it.
+    static constexpr int DefaultFirstDataQuietMs = 200;
+    void setFirstDataQuietTime(int ms) { m_firstDataQuietMs = ms; }
 
     // The file name a device-supplied header name is stored under: its last
     // path component without characters a file name may not contain, or a
@@ -66,6 +71,17 @@ private:
     enum Step { NeedMore, Handled, Stop };
 
     Step processOne();
+    void skipNoise();
+    Step takeEot();
+    Step takeCancel();
+    Step takePacket();
+    Step refuseDamaged();
+    Step takeFirstData(int block);
+    Step takeData(int block, const QByteArray &data);
+    Step outOfSequence(int block);
+    bool awaitingRestOfFirstData() const;
+    void firstDataQuietTimeEnded();
+    void endFirstData();
     void acceptHeader(const QByteArray &data);
     bool writeData(const QByteArray &data);
     void send(const QByteArray &bytes);
@@ -85,10 +101,13 @@ private:
     int m_lastBlock = -1;       // block number of the last accepted packet
     QByteArray m_lastAnswer;    // what that packet was answered with
     int m_badPackets = 0;       // damaged packets in a row
+    int m_firstDataPackets = 0; // packets of the device's first data taken so far
+    int m_firstDataBlock = 0;   // block number of the last of them
     QFile m_file;
-    qint64 m_fileStartSize = 0; // size of the local file before this transfer
     QTimer *m_stallTimer = nullptr;
+    QTimer *m_firstDataTimer = nullptr;
     int m_settleDelay = 2000;
+    int m_firstDataQuietMs = DefaultFirstDataQuietMs;
     bool m_finishing = false;
     bool m_inStep = false;
 };

@@ -20,8 +20,10 @@ constexpr quint16 PwmOutputBase = 1096;
 constexpr double MinCurrentMicroamps = 4000;
 constexpr double MaxCurrentMicroamps = 20000;
 constexpr double MaxVoltageMillivolts = 10000;
-// The frequency register is 16 bits wide: anything above would be cut.
-constexpr qulonglong MaxPwmFrequency = 65535;
+// The PWM output takes up to 100000 Hz, but its frequency register is 16 bits
+// wide: a frequency above 65535 would be cut.
+constexpr qulonglong MaxPwmFrequency = 100000;
+constexpr qulonglong MaxPwmRegister = 65535;
 constexpr int MaxPwmDuty = 100;
 
 constexpr int MilliampDigits = 5;
@@ -173,6 +175,10 @@ void IoPage::on_PWMOutputPushButton_clicked()
     bool ok = false;
     const qulonglong frequency = ui->PWMOutputlineEdit->text().toULongLong(&ok);
     if (!ok || frequency > MaxPwmFrequency) {
+        m_link->showMessage(tr("Set Frequency Error: frequency output must less than 100000Hz"), 0);
+        return;
+    }
+    if (frequency > MaxPwmRegister) {
         m_link->showMessage(tr("Set Frequency Error: frequency output must be at most 65535Hz"), 0);
         return;
     }

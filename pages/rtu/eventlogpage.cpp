@@ -3,6 +3,7 @@
 
 #include "link/link.h"
 #include "pages/rtu/eventlogmodel.h"
+#include "tools/newfile.h"
 #include "tools/ymodem.h"
 
 #include <QComboBox>
@@ -252,12 +253,13 @@ void EventLogPage::parseEventLog(QString fileName)
 
 void EventLogPage::saveToTxt()
 {
-    const QString name = QStringLiteral("EventLog")
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"))
-                         + QStringLiteral(".txt");
-    QFile file(QDir::current().absoluteFilePath(name));
+    // A second export within the same second gets a name of its own rather
+    // than adding its records to the first one's file.
+    const QString stem = QStringLiteral("EventLog")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+    QFile file;
     m_lastExport.clear();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!openNewFile(file, QDir::current().absoluteFilePath(stem), QStringLiteral(".txt"))) {
         m_exportError = tr("Cannot write %1: %2").arg(file.fileName(), file.errorString());
         m_link->showMessage(m_exportError, 0);
         return;

@@ -39,7 +39,8 @@ public slots:
     // Reads the received log file, shows and exports its records, switches
     // the transfer off and deletes the file.
     void parseEventLog(QString fileName);
-    // Writes the records to "EventLog<local time>.txt" in the working directory.
+    // Writes the records to a new file "EventLog<local time>.txt" in the
+    // working directory ("EventLog<local time>_1.txt" and so on when taken).
     void saveToTxt();
 
 private slots:
