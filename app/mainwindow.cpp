@@ -1,3 +1,5 @@
+// The window's construction, its pages and menus, themes, help and closing;
+// its side of the link and the Connect procedure is in connection.cpp.
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 

@@ -1,7 +1,8 @@
-// The link to one bridge: the Modbus client object and the request/reply
-// conventions that every page shares (read and write actions, standard
-// reporting of their outcome, waiting with events). The outcome texts go out
-// through signals; the window shows them on its status bar.
+// The link to one bridge: the Modbus client object and the one path that
+// every request of the program takes (pages, dialogs, the Connect procedure):
+// read and write actions, the standard reporting of their outcome, waiting
+// with events. The outcome texts go out through signals; the window shows
+// them on its status bar.
 #pragma once
 
 #include <QModbusDataUnit>
