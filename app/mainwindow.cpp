@@ -1,8 +1,11 @@
+// The window's construction, its pages and menus, themes, help and closing;
+// its side of the link and the Connect procedure is in connection.cpp.
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "admin/systemdialog.h"
 #include "app/settingsdialog.h"
+#include "link/connectprocedure.h"
 #include "link/link.h"
 #include "link/portlist.h"
 #include "pages/io/adjustpage.h"
@@ -28,7 +31,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 #include <QUrl>
 
 // The resource bundle lives in the static library; register it from here so
@@ -72,8 +74,6 @@ public:
         return false;
     }
 };
-const char DisabledTabRule[] = "QTabBar::tab:disabled {width: 0; color: transparent;}";
-
 const char *const SensorModels[] = {
     "TH-01 Temperature/Humidity", "TH-02 Temperature/Humidity", "PT100 Temperature",
     "SM-10 Soil Moisture",        "SM-20 Soil Moisture/EC",     "PH-01 pH",
@@ -95,15 +95,12 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_link, &Link::statusMessage, ui->statusBar, &QStatusBar::showMessage);
     connect(m_link, &Link::statusCleared, ui->statusBar, &QStatusBar::clearMessage);
     m_link->setServerAddressSource([this] { return ui->serverEdit->value(); });
+    m_link->setPortSource([this] { return selectedPort(); });
     connect(m_link, &Link::stateChanged, this, &MainWindow::onStateChanged);
-    connect(m_link, &Link::linkLost, this, &MainWindow::onLinkLost);
-    connect(this, &MainWindow::loginConcluded, this, &MainWindow::onLoginConcluded,
-            Qt::QueuedConnection);
-    m_identifyTimer = new QTimer(this);
-    m_identifyTimer->setSingleShot(true);
-    connect(m_identifyTimer, &QTimer::timeout, this, &MainWindow::finishIdentification);
+    m_connect = new ConnectProcedure(m_link, this);
 
     createPages();
+    wireConnect();
     setWindowTitle(tr("Nodeweave V1.0.1"));
     setFixedSize(1027, 735);
 
@@ -114,6 +111,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->connectType->setCurrentIndex(0);
     on_connectType_currentIndexChanged(0);
 
+    m_portWatch = new PortWatch(this);
+    connect(m_portWatch, &PortWatch::portsChanged, this, &MainWindow::onPortsChanged);
     findComPort();
 
     for (const char *name : SensorModels)
@@ -127,10 +126,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui->sensorTimeSetPushButton->hide();
     m_serialPage->setAddressRowVisible(false);
 
-    portWatchTimer = new QTimer;
-    portWatchTimer->setInterval(1000);
-    connect(portWatchTimer, &QTimer::timeout, this, &MainWindow::serialAlarmTask);
-    portWatchTimer->start();
 
     for (int tab : { TabGroupNet, TabLora, TabAdjust, TabRuleChain, TabMonitor, TabEventLog,
                      TabTmo, TabTimeSetting })
@@ -141,7 +136,6 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    delete portWatchTimer;
     delete m_link;  // disconnects and deletes the client
     m_link = nullptr;
     delete ui;
@@ -291,7 +285,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // link before the window goes.
     if (m_login)
         m_login->close();
-    endConnect();
+    m_connect->abandon();
     m_eventLogPage->stopDownload();  // a log download holds the port
     m_link->close();
     event->accept();

@@ -1,7 +1,7 @@
 // The one window: top bar (port, model name, Connect), the tab widget of
-// configuration pages, menus, themes and help. It owns the link and every
-// page and dialog, runs the Connect procedure and adapts the pages to the
-// identified bridge.
+// configuration pages, menus, themes and help. It owns the link, the Connect
+// procedure and every page and dialog, and adapts the pages to the
+// identified bridge (app/connection.cpp).
 #pragma once
 
 #include <QMainWindow>
@@ -11,8 +11,10 @@
 namespace Ui { class MainWindow; }
 
 class QDialog;
-class QTimer;
+class ConnectProcedure;
 class Link;
+class PortWatch;
+struct ModelGating;
 class SettingsDialog;
 class systemDialog;
 class SerialPage;
@@ -44,27 +46,14 @@ public:
 
     Link *link() const { return m_link; }
     int frequencyBand() const { return m_frequencyBand; }
-    bool isLoginAccepted() const { return loginAccepted; }
+    bool isLoginAccepted() const;
     // A Connect is under way: waiting for the login or identifying the bridge.
-    bool isConnecting() const { return m_phase != Idle; }
+    bool isConnecting() const;
 
     // The port chosen in the top bar ("COM:").
     QString selectedPort() const;
 
-    // Set by the login dialog: the device accepted the credentials, or the
-    // user gave up. An acceptance outside the login wait counts for nothing.
-    void setLoginAccepted()
-    {
-        if (m_phase != LoggingIn)
-            return;
-        loginAccepted = true;
-        emit loginConcluded();
-    }
-    void setLoginCancelled() { loginCancelled = true; emit loginConcluded(); }
-
 signals:
-    // The login wait has something to look at (accepted or given up).
-    void loginConcluded();
     // The link was closed by Disconnect, a lost port or a refused product:
     // pages drop what they loaded from the device.
     void disconnected();
@@ -80,9 +69,8 @@ private slots:
     void on_connectType_currentIndexChanged(int index);
     void on_tabWidget_currentChanged(int index);
     void onStateChanged(int state);
-    void serialAlarmTask();
+    void onPortsChanged(const QStringList &names);
     void onLinkLost(const QString &errorText);
-    void onLoginConcluded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -90,44 +78,33 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Every tab that is disabled is also hidden.
+    static constexpr const char *DisabledTabRule =
+        "QTabBar::tab:disabled {width: 0; color: transparent;}";
+
     void createPages();
     void wireActions();
+    void wireConnect();
     void applyStyleSheet(const QString &resource);
     void setTabRule(bool tabsChanged);
     void fitTabWidget();
     void disconnectProcedure();
     void restoreDisconnectedWidgets();
-
-    // Identification after a successful login, driven by the replies.
-    void startIdentification();
-    void readModelName();
-    void finishIdentification();
-    void gateIoChannels();
-    void readActivationSettings();
-    void gateTabs();
-    void refuseProduct();
-    void endConnect();
     void abandonConnect();
+    // What the identified model means for the pages, or the refusal of
+    // another product series.
+    void applyGating(const ModelGating &gating);
+    void refuseProduct();
 
     Ui::MainWindow *ui;
     Link *m_link = nullptr;
+    ConnectProcedure *m_connect = nullptr;
     SettingsDialog *m_settingsDialog = nullptr;
     systemDialog *m_systemDialog = nullptr;
-    QTimer *portWatchTimer = nullptr;
-    QStringList portNames;
-    QByteArray m_portSignature;  // portListSignature() at the last enumeration
-    int m_portSettleTicks = 0;   // port watch ticks that still enumerate in full
-    bool loginAccepted = false;
-    bool loginCancelled = false;
+    PortWatch *m_portWatch = nullptr;
     int m_frequencyBand = 0;
-    // The Connect procedure runs as a sequence of events, so the window stays
-    // responsive and a closing window leaves nothing waiting on the stack.
-    enum Phase { Idle, LoggingIn, Identifying, Refusing };
-    Phase m_phase = Idle;
-    QPointer<QDialog> m_login;
+    QPointer<QDialog> m_login;  // the login dialog of the Connect under way
     QPointer<QObject> m_parentlessTheme;  // styles parentless dialogs
-    QTimer *m_identifyTimer = nullptr;  // ends the model name wait at the latest
-    bool m_modelReadFailed = false;
 
     SerialPage *m_serialPage = nullptr;
     GroupNetPage *m_groupNetPage = nullptr;

@@ -38,6 +38,27 @@ int Link::serverAddress() const
     return m_serverAddress ? m_serverAddress() : 1;
 }
 
+void Link::setPortSource(std::function<QString()> source)
+{
+    m_chosenPort = std::move(source);
+}
+
+QString Link::chosenPort() const
+{
+    return m_chosenPort ? m_chosenPort() : QString();
+}
+
+QString Link::portName() const
+{
+    if (m_device) {
+        const QString name =
+            m_device->connectionParameter(QModbusDevice::SerialPortNameParameter).toString();
+        if (!name.isEmpty())
+            return name;
+    }
+    return chosenPort();
+}
+
 bool Link::createClient(ClientType type)
 {
     if (m_device) {
@@ -226,18 +247,25 @@ QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
 }
 
 void Link::onReply(QModbusReply *reply, int expected, const Options &options,
-                   const Decoder &decode, const WriteDone &done)
+                   const Decoder &decode, const ReadDone &done)
 {
     const bool isRead = expected >= 0;
+    QModbusDevice::Error error = reply->error();
     QString problem = replyErrorText(reply, isRead ? Kind::Read : Kind::Write, options.compactErrors);
     bool report = !options.silent;
     if (problem.isEmpty() && isRead) {
         problem = countErrorText(int(reply->result().valueCount()), expected);
         report = report || options.reportWrongCount;
+        if (!problem.isEmpty())
+            error = QModbusDevice::ReadError;
     }
     const bool failed = !problem.isEmpty();
-    if (failed && report)
-        showMessage(problem, ErrorTimeout);
+    if (failed && report) {
+        if (isRead && error != QModbusDevice::ProtocolError && !options.failedText.isEmpty())
+            showMessage(options.failedText, 0);
+        else
+            showMessage(problem, ErrorTimeout);
+    }
     if (!failed) {
         if (decode)
             decode(reply->result().values());
@@ -245,10 +273,16 @@ void Link::onReply(QModbusReply *reply, int expected, const Options &options,
             showMessage(tr("OK!"), 0);
     }
     if (done)
-        done(!failed);
+        done(error);
 }
 
 bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, Options options)
+{
+    return read(start, count, context, std::move(decode), ReadDone(), std::move(options));
+}
+
+bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, ReadDone done,
+                Options options)
 {
     // The request is queued before the status bar is cleared: the bar
     // repaints on the spot, and the client's inter-frame delay before the
@@ -267,8 +301,8 @@ bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, 
     // Released even when `context` went away before the answer came.
     connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
     connect(reply, &QModbusReply::finished, context ? context : this,
-            [this, reply, decode, options, count] {
-                onReply(reply, count, options, decode, WriteDone());
+            [this, reply, decode, done, options, count] {
+                onReply(reply, count, options, decode, done);
             });
     return true;
 }
@@ -292,8 +326,11 @@ bool Link::write(quint16 start, const QVector<quint16> &values, QObject *context
         return true;
     }
     connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);
+    ReadDone written;
+    if (done)
+        written = [done](QModbusDevice::Error error) { done(error == QModbusDevice::NoError); };
     connect(reply, &QModbusReply::finished, context ? context : this,
-            [this, reply, done, options] { onReply(reply, -1, options, Decoder(), done); });
+            [this, reply, written, options] { onReply(reply, -1, options, Decoder(), written); });
     return true;
 }
 

@@ -1,7 +1,8 @@
-// The link to one bridge: the Modbus client object and the request/reply
-// conventions that every page shares (read and write actions, standard
-// reporting of their outcome, waiting with events). The outcome texts go out
-// through signals; the window shows them on its status bar.
+// The link to one bridge: the Modbus client object and the one path that
+// every request of the program takes (pages, dialogs, the Connect procedure):
+// read and write actions, the standard reporting of their outcome, waiting
+// with events. The outcome texts go out through signals; the window shows
+// them on its status bar.
 #pragma once
 
 #include <QModbusDataUnit>
@@ -32,6 +33,10 @@ struct RequestOptions {
     // Reply errors in the timing settings' wording:
     // "Write response error:%1(Modbus exception:0x%2" and "...(Modbus code:0x%2".
     bool compactErrors = false;
+    // A read that fails for another reason than an exception reply from the
+    // device (no answer in time, a lost link, a reply of another register
+    // count) shows this instead of the standard text, until the next message.
+    QString failedText;
 };
 
 class Link : public QObject
@@ -46,6 +51,9 @@ public:
     using Decoder = std::function<void(const QVector<quint16> &values)>;
     // Told whether a write reply came back without error.
     using WriteDone = std::function<void(bool ok)>;
+    // Told how a read ended: NoError after the decoder ran, else the reply's
+    // error, ReadError for a reply of another register count than asked for.
+    using ReadDone = std::function<void(QModbusDevice::Error error)>;
 
     using Options = RequestOptions;
 
@@ -55,6 +63,13 @@ public:
     // Where requests go unless a dialog names its server directly.
     void setServerAddressSource(std::function<int()> source);
     int serverAddress() const;
+
+    // The port chosen for the link (the window's "COM:" choice); each login
+    // opens the link there.
+    void setPortSource(std::function<QString()> source);
+    QString chosenPort() const;
+    // The port the link was last opened on; before any, the chosen one.
+    QString portName() const;
 
     // Replaces the client object (serial or TCP); returns false when it could
     // not be created, after reporting that.
@@ -77,6 +92,9 @@ public:
     // when nothing was sent. `context` ends the request's handling when it is
     // destroyed first.
     bool read(quint16 start, quint16 count, QObject *context, Decoder decode,
+              Options options = Options());
+    // As above; `done` is told how the read ended, after the reporting.
+    bool read(quint16 start, quint16 count, QObject *context, Decoder decode, ReadDone done,
               Options options = Options());
 
     // Lower level: sends a read and returns the pending reply (null when the
@@ -119,9 +137,10 @@ private:
     void onErrorOccurred(QModbusDevice::Error error);
     // `expected` is the register count of a read, -1 for a write.
     void onReply(QModbusReply *reply, int expected, const Options &options, const Decoder &decode,
-                 const WriteDone &done);
+                 const ReadDone &done);
 
     QModbusClient *m_device = nullptr;
     std::function<int()> m_serverAddress;
+    std::function<QString()> m_chosenPort;
     bool m_lostReported = false;
 };

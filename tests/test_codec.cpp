@@ -1,6 +1,6 @@
 // Register encodings and the model-name decisions, as pure functions.
 #include "link/codec.h"
-#include "link/identification.h"
+#include "link/modelgating.h"
 
 #include <QtTest>
 

@@ -344,6 +344,8 @@ void TestConnect::modelReadFailures_data()
                               << "Unknown Device: Please input the correct type of IOT Devices.";
     QTest::newRow("exception") << int(sim::Fault::Exception) << ""
                                << "Read response error: .+ \\(Mobus exception: 0x2\\)";
+    QTest::newRow("short reply") << int(sim::Fault::ShortReply) << "Unknown Device"
+                                 << "Unknown Device: Please input the correct type of IOT Devices.";
 }
 
 void TestConnect::modelReadFailures()

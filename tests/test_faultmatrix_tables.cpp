@@ -8,7 +8,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
-#include "pages/rtu/pacing.h"
+#include "link/pacing.h"
 #include "tools/ymodem.h"
 
 #include <QAbstractItemModel>

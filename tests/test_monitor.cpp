@@ -3,7 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
-#include "pages/rtu/pacing.h"
+#include "link/pacing.h"
 
 #include <QLocale>
 #include <QModbusClient>

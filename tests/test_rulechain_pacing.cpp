@@ -4,7 +4,7 @@
 #include "testsupport.h"
 
 #include "link/link.h"
-#include "pages/rtu/pacing.h"
+#include "link/pacing.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

@@ -40,7 +40,7 @@ IoPage::~IoPage()
     delete ui;
 }
 
-void IoPage::setChannels(const Channels &channels)
+void IoPage::setChannels(const ModelGating::Channels &channels)
 {
     const std::pair<QComboBox *, const QStringList *> boxes[] = {
         { ui->currentInputComboBox, &channels.currentInputs },

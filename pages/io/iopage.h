@@ -4,6 +4,8 @@
 // the row's "Channel:" box (twice the number for the PWM register pairs).
 #pragma once
 
+#include "link/modelgating.h"
+
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
@@ -18,17 +20,11 @@ class IoPage : public QWidget
 {
     Q_OBJECT
 public:
-    // The channel numbers a model offers, per kind of channel.
-    struct Channels {
-        QStringList currentInputs, currentOutputs, voltageInputs, voltageOutputs,
-            pwmInputs, pwmOutputs;
-    };
-
     explicit IoPage(Link *link, QWidget *parent = nullptr);
     ~IoPage() override;
 
     // Clears the six "Channel:" boxes and fills them with `channels`.
-    void setChannels(const Channels &channels);
+    void setChannels(const ModelGating::Channels &channels);
 
 private slots:
     void on_currentInputPushButton_clicked();

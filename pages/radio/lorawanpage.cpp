@@ -24,20 +24,8 @@ LoraWanPage::~LoraWanPage()
     delete ui;
 }
 
-void LoraWanPage::readActivation(bool report)
+void LoraWanPage::showActivationMethod(int method)
 {
-    Link::Options options;
-    options.showOk = report;
-    options.clearStatus = report;
-    m_link->read(ActivationRegister, 1, this,
-                 [this](const QVector<quint16> &v) { joinNetTypeReadReady(v); }, options);
-    m_link->read(ConfirmedUplinkRegister, 1, this,
-                 [this](const QVector<quint16> &v) { upLinkAckReadReady(v); }, options);
-}
-
-void LoraWanPage::joinNetTypeReadReady(const QVector<quint16> &v)
-{
-    const int method = codec::signedValue(codec::valueAt(v, 0));
     if (method == 1) {
         ui->otaaEnable->setChecked(true);
         ui->abpEnable->setChecked(false);
@@ -47,9 +35,8 @@ void LoraWanPage::joinNetTypeReadReady(const QVector<quint16> &v)
     }
 }
 
-void LoraWanPage::upLinkAckReadReady(const QVector<quint16> &v)
+void LoraWanPage::showConfirmedUplinks(int confirmed)
 {
-    const int confirmed = codec::signedValue(codec::valueAt(v, 0));
     if (confirmed == 1)
         ui->txConfirmCheckBox->setChecked(true);
     else if (confirmed == 0)

@@ -16,9 +16,11 @@ public:
     explicit LoraWanPage(Link *link, QWidget *parent = nullptr);
     ~LoraWanPage() override;
 
-    // Reads the activation method (256) and confirmed uplinks (257), as the
-    // window does right after each login.
-    void readActivation(bool report = true);
+public slots:
+    // The activation method (256: 0 ABP, 1 OTAA) and confirmed uplinks
+    // (257: 1 on, 0 off) as read after each login; other values change nothing.
+    void showActivationMethod(int method);
+    void showConfirmedUplinks(int confirmed);
 
 private slots:
     void on_otaaEnable_clicked();
@@ -48,9 +50,6 @@ private:
     HexField field(int which) const;
     void readHexField(int which);
     void writeHexField(int which);
-
-    void joinNetTypeReadReady(const QVector<quint16> &values);
-    void upLinkAckReadReady(const QVector<quint16> &values);
 
     Ui::LoraWanPage *ui;
     Link *m_link;

@@ -6,7 +6,6 @@
 #include "tools/newfile.h"
 #include "tools/ymodem.h"
 
-#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -65,17 +64,8 @@ EventLogPage::~EventLogPage()
 
 QString EventLogPage::portName() const
 {
-    // The port the link was opened on; before any connection, the one chosen
-    // in the top bar.
-    if (QModbusClient *device = m_link->device()) {
-        const QString name =
-            device->connectionParameter(QModbusDevice::SerialPortNameParameter).toString();
-        if (!name.isEmpty())
-            return name;
-    }
-    if (auto *combo = window()->findChild<QComboBox *>(QStringLiteral("portComboBox")))
-        return combo->currentText();
-    return QString();
+    // The port the link was opened on; before any connection, the chosen one.
+    return m_link->portName();
 }
 
 void EventLogPage::on_eventLogEnableRadioButton_clicked()

@@ -2,7 +2,7 @@
 #include "ui_monitorpage.h"
 
 #include "link/link.h"
-#include "pages/rtu/blockreader.h"
+#include "link/blockreader.h"
 #include "pages/rtu/rulechainmodel.h"
 
 #include <QHeaderView>

@@ -3,8 +3,8 @@
 
 #include "link/link.h"
 #include "pages/pagerequests.h"
-#include "pages/rtu/blockreader.h"
-#include "pages/rtu/pacing.h"
+#include "link/blockreader.h"
+#include "link/pacing.h"
 #include "pages/rtu/rulechainedit.h"
 #include "pages/rtu/rulechainmodel.h"
 

@@ -1,4 +1,4 @@
-#include "pages/rtu/pacing.h"
+#include "link/pacing.h"
 
 #include <QtGlobal>
 

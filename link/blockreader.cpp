@@ -1,7 +1,7 @@
-#include "pages/rtu/blockreader.h"
+#include "link/blockreader.h"
 
 #include "link/link.h"
-#include "pages/rtu/pacing.h"
+#include "link/pacing.h"
 
 #include <QModbusClient>
 #include <QModbusReply>
