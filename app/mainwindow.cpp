@@ -161,6 +161,7 @@ void MainWindow::createPages()
     // own schedule buttons act on the "TimeSetting" page.
     m_rtuPage->setModelNameSource([this] { return ui->portEdit_3->text(); });
     connect(this, &MainWindow::disconnected, m_rtuPage, &RtuPage::linkClosed);
+    connect(this, &MainWindow::disconnected, m_ruleChainPage, &RuleChainPage::linkClosed);
     connect(this, &MainWindow::disconnected, m_serialPage, &SerialPage::linkClosed);
     m_timeSettingPage->attachScheduleButtons(ui->sensorTimeCheckPushButton,
                                              ui->sensorTimeSetPushButton);
