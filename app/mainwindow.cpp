@@ -159,11 +159,13 @@ void MainWindow::createPages()
     tabs->addTab(m_timeSettingPage = new TimeSettingPage(m_link, tabs), tr("TimeSetting"));
 
     // The polling time-out unit depends on the identified model; a closed
-    // link invalidates the sensor table read from the bridge; a destination
+    // link invalidates what the pages read from the bridge; a destination
     // bitmap read empties the "RF" page's bitmap text; the window's own
     // schedule buttons act on the "TimeSetting" page.
     m_rtuPage->setModelNameSource([this] { return ui->portEdit_3->text(); });
     connect(this, &MainWindow::disconnected, m_rtuPage, &RtuPage::linkClosed);
+    connect(this, &MainWindow::disconnected, m_ruleChainPage, &RuleChainPage::linkClosed);
+    connect(this, &MainWindow::disconnected, m_serialPage, &SerialPage::linkClosed);
     connect(m_groupNetPage, &GroupNetPage::bitMapRead, m_rfPage, &RfPage::clearBitMapText);
     m_timeSettingPage->attachScheduleButtons(ui->sensorTimeCheckPushButton,
                                              ui->sensorTimeSetPushButton);

@@ -2,6 +2,9 @@
 // what the pages show and back. Widgets call these; they never do bit work.
 #pragma once
 
+#include <QFlags>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -24,6 +27,24 @@ QVector<quint16> textToRegisters(const QString &text, int count);
 // The register value a line edit's text stands for: a base-10 integer kept to
 // its low 16 bits; text that does not convert gives 0 (so "-1" gives 0xFFFF).
 quint16 lineEditValue(const QString &text);
+
+// A field for an unsigned number of at most `max`: empty text counts as 0,
+// otherwise the text must be a whole decimal number from 0 to `max`. Returns
+// false for anything else (negative, fraction, letters, too large), so the
+// caller can refuse it rather than store its low bits.
+bool unsignedFieldValue(const QString &text, quint32 max, quint32 *value);
+
+// The text a caller gives the first problem of `order` that `problems`
+// holds (an empty text for none): each page keeps its own order and words.
+template <typename Problem>
+QString firstProblemText(QFlags<Problem> problems, const QList<QPair<Problem, QString>> &order)
+{
+    for (const auto &entry : order) {
+        if (problems.testFlag(entry.first))
+            return entry.second;
+    }
+    return QString();
+}
 
 // A register read as a signed 16-bit number.
 inline int signedValue(quint16 value) { return static_cast<qint16>(value); }
@@ -154,6 +175,25 @@ QVector<quint16> sensorEntryToRegisters(const SensorFields &entry);
 // at the first zero byte or after 8 characters; missing registers count as 0.
 SensorFields sensorEntryFromRegisters(const QVector<quint16> &values, int offset = 0);
 
+// What is wrong with a sensor entry typed by the user. Every problem found is
+// returned, so the Add button and the edit dialog each report the first one
+// in their own order and words while accepting exactly the same entries.
+enum SensorEntryProblem {
+    SensorNameTooLong = 0x01,         // more than 8 characters
+    SensorNameEmpty = 0x02,
+    SensorNameNotRegisterText = 0x04, // would not read back as typed
+    SensorSlaveIdOutOfRange = 0x08,   // not 1 to 247
+    SensorFunctionCodeInvalid = 0x10, // not 1 to 4
+    SensorQuantityOutOfRange = 0x20,  // not 1 to sensorQuantityLimit()
+    SensorAddressOutOfRange = 0x40,   // not 1 to 65535
+};
+Q_DECLARE_FLAGS(SensorEntryProblems, SensorEntryProblem)
+SensorEntryProblems sensorEntryProblem(const QString &name, qint64 slaveId, int functionCode,
+                                       qint64 plcAddress, qint64 registerQuantity);
+// The most registers (function codes 3 and 4: 10) or bits (otherwise: 80)
+// an entry may read.
+int sensorQuantityLimit(int functionCode);
+
 // The hourly schedule: a 24-bit mask, bit h for hour h:00. Register 800
 // carries hours 16 to 23 in its low byte, register 801 hours 0 to 15.
 quint32 scheduleMaskFromRegisters(const QVector<quint16> &values);
@@ -226,6 +266,24 @@ RuleChainEntry decodeRuleEntry(const QVector<quint16> &values, int offset);
 // characters so the write never leaves the entry's block.
 QVector<quint16> ruleEntryRegisters(const RuleChainEntry &entry);
 
+// Output channel 4 (current, uA) and 5 (voltage, mV) carry a value; any
+// other channel stores 0 whatever was typed.
+bool ruleChannelHasValue(int outChannel);
+// What is wrong with the output value typed for a rule. The typed number is
+// checked as it stands, before it is reduced to its 16-bit register. Every
+// problem found is returned (a negative current is both too low and
+// negative), so Add and the edit dialog each report the first in their own
+// order and words while accepting exactly the same values.
+enum RuleValueProblem {
+    RuleValueMissing = 0x01,    // empty, or not a whole number
+    RuleValueNegative = 0x02,
+    RuleCurrentTooHigh = 0x04,  // channel 4: above 20000
+    RuleCurrentTooLow = 0x08,   // channel 4: below 4000
+    RuleVoltageTooHigh = 0x10,  // channel 5: above 10000
+};
+Q_DECLARE_FLAGS(RuleValueProblems, RuleValueProblem)
+RuleValueProblems ruleValueProblem(int outChannel, const QString &valueText);
+
 // The monitor row at `offset`: tag (0-3), value (4), type (5), result (6),
 // time stamp as seconds since 1970-01-01 UTC, high word (7) and low word (8).
 ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset);
@@ -290,3 +348,6 @@ quint32 clockSeconds(const QVector<quint16> &values);
 QVector<quint16> clockRegisters(quint32 seconds);
 
 } // namespace codec
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(codec::SensorEntryProblems)
+Q_DECLARE_OPERATORS_FOR_FLAGS(codec::RuleValueProblems)

@@ -17,6 +17,8 @@ private slots:
     void textToRegisters();
     void lineEditValue_data();
     void lineEditValue();
+    void unsignedFieldValue_data();
+    void unsignedFieldValue();
     void ruleTypeText();
     void modelGating_data();
     void modelGating();
@@ -82,6 +84,32 @@ void TestCodec::lineEditValue()
     QFETCH(int, value);
     QCOMPARE(int(codec::lineEditValue(text)), value);
     QCOMPARE(codec::signedValue(0xFFFF), -1);
+}
+
+void TestCodec::unsignedFieldValue_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<uint>("max");
+    QTest::addColumn<int>("value");  // -1: refused
+    QTest::newRow("plain") << "300" << 65535u << 300;
+    QTest::newRow("blanks around") << " 65535 " << 65535u << 65535;
+    QTest::newRow("empty is 0") << "" << 255u << 0;
+    QTest::newRow("just above") << "256" << 255u << -1;
+    QTest::newRow("would wrap") << "65536" << 65535u << -1;
+    QTest::newRow("negative") << "-1" << 65535u << -1;
+    QTest::newRow("letters") << "12a" << 65535u << -1;
+    QTest::newRow("fraction") << "1.5" << 65535u << -1;
+    QTest::newRow("beyond 64 bits") << "99999999999999999999" << 65535u << -1;
+}
+
+void TestCodec::unsignedFieldValue()
+{
+    QFETCH(QString, text);
+    QFETCH(uint, max);
+    QFETCH(int, value);
+    quint32 result = 12345;
+    QCOMPARE(codec::unsignedFieldValue(text, max, &result), value >= 0);
+    QCOMPARE(result, value >= 0 ? quint32(value) : 12345u);
 }
 
 void TestCodec::ruleTypeText()

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 using Regs = QVector<quint16>;
+Q_DECLARE_METATYPE(codec::SensorEntryProblems)
 
 class TestCodecRtu : public QObject
 {
@@ -15,6 +16,8 @@ private slots:
     void sensorEntryDecoding_data();
     void sensorEntryDecoding();
     void sensorEntryFarOffset();
+    void sensorEntryProblem_data();
+    void sensorEntryProblem();
     void scheduleMask_data();
     void scheduleMask();
     void timestamp();
@@ -119,6 +122,51 @@ void TestCodecRtu::sensorEntryFarOffset()
     QCOMPARE(int(e.functionCode), 0);
     QCOMPARE(int(e.plcAddress), 0);
     QCOMPARE(int(e.registerQuantity), 0);
+}
+
+void TestCodecRtu::sensorEntryProblem_data()
+{
+    using P = codec::SensorEntryProblems;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("slaveId");
+    QTest::addColumn<int>("functionCode");
+    QTest::addColumn<qint64>("address");
+    QTest::addColumn<qint64>("quantity");
+    QTest::addColumn<P>("problems");
+    QTest::newRow("valid, code 3") << "TANK1" << 5LL << 3 << 40001LL << 10LL << P();
+    QTest::newRow("limits, code 1") << "ABCDEFGH" << 247LL << 1 << 65535LL << 80LL << P();
+    QTest::newRow("low limits, code 4") << "x" << 1LL << 4 << 1LL << 1LL << P();
+    QTest::newRow("nine characters") << "ABCDEFGHI" << 5LL << 3 << 1LL << 1LL
+                                     << P(codec::SensorNameTooLong);
+    QTest::newRow("not Latin-1") << QString::fromUtf8("T\u20AC") << 5LL << 3 << 1LL << 1LL
+                                 << P(codec::SensorNameNotRegisterText);
+    QTest::newRow("all wrong") << "" << 0LL << 0 << 0LL << 0LL
+                               << (codec::SensorNameEmpty | codec::SensorSlaveIdOutOfRange
+                                   | codec::SensorFunctionCodeInvalid | codec::SensorQuantityOutOfRange
+                                   | codec::SensorAddressOutOfRange);
+    QTest::newRow("slave 248") << "T" << 248LL << 3 << 1LL << 1LL << P(codec::SensorSlaveIdOutOfRange);
+    QTest::newRow("code 3, 11 registers") << "T" << 1LL << 3 << 1LL << 11LL
+                                          << P(codec::SensorQuantityOutOfRange);
+    QTest::newRow("code 2, 81 bits") << "T" << 1LL << 2 << 1LL << 81LL
+                                     << P(codec::SensorQuantityOutOfRange);
+    QTest::newRow("no code: bit limit") << "T" << 1LL << 0 << 1LL << 80LL
+                                        << P(codec::SensorFunctionCodeInvalid);
+    QTest::newRow("address 65536") << "T" << 1LL << 3 << 65536LL << 1LL
+                                   << P(codec::SensorAddressOutOfRange);
+    // Nothing is cut to the field's width before the check.
+    QTest::newRow("slave 261") << "T" << 261LL << 3 << 1LL << 1LL << P(codec::SensorSlaveIdOutOfRange);
+    QTest::newRow("quantity 65537") << "T" << 1LL << 3 << 1LL << 65537LL
+                                    << P(codec::SensorQuantityOutOfRange);
+}
+
+void TestCodecRtu::sensorEntryProblem()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, slaveId);
+    QFETCH(int, functionCode);
+    QFETCH(qint64, address);
+    QFETCH(qint64, quantity);
+    QTEST(codec::sensorEntryProblem(name, slaveId, functionCode, address, quantity), "problems");
 }
 
 void TestCodecRtu::scheduleMask_data()

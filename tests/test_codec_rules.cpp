@@ -8,6 +8,7 @@
 #include <ctime>
 
 using Regs = QVector<quint16>;
+Q_DECLARE_METATYPE(codec::RuleValueProblems)
 
 class TestCodecRules : public QObject
 {
@@ -17,6 +18,8 @@ private slots:
     void entryName_data();
     void entryName();
     void ruleEntry();
+    void ruleValueProblem_data();
+    void ruleValueProblem();
     void monitorEntry();
     void timeStamp_data();
     void timeStamp();
@@ -83,6 +86,39 @@ void TestCodecRules::ruleEntry()
     const Regs regs = codec::ruleEntryRegisters(longName);
     QCOMPARE(regs.size(), 10);
     QCOMPARE(regs.mid(0, 5), (Regs{ 0x6162, 0x6364, 0x6566, 0x6768, 1 }));
+}
+
+void TestCodecRules::ruleValueProblem_data()
+{
+    using P = codec::RuleValueProblems;
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<P>("problems");
+    QTest::newRow("current 4000") << 4 << "4000" << P();
+    QTest::newRow("current 20000") << 4 << "20000" << P();
+    QTest::newRow("current 3999") << 4 << "3999" << P(codec::RuleCurrentTooLow);
+    QTest::newRow("current 20001") << 4 << "20001" << P(codec::RuleCurrentTooHigh);
+    // The typed number counts, not its low 16 bits (4464 and 0).
+    QTest::newRow("current 70000") << 4 << "70000" << P(codec::RuleCurrentTooHigh);
+    QTest::newRow("voltage 65536") << 5 << "65536" << P(codec::RuleVoltageTooHigh);
+    QTest::newRow("current -1") << 4 << "-1"
+                                << (codec::RuleValueNegative | codec::RuleCurrentTooLow);
+    QTest::newRow("voltage -5") << 5 << "-5" << P(codec::RuleValueNegative);
+    QTest::newRow("voltage 0") << 5 << "0" << P();
+    QTest::newRow("voltage 10000") << 5 << "10000" << P();
+    QTest::newRow("voltage 10001") << 5 << "10001" << P(codec::RuleVoltageTooHigh);
+    QTest::newRow("huge") << 5 << "99999999999" << P(codec::RuleVoltageTooHigh);
+    QTest::newRow("empty") << 4 << "" << P(codec::RuleValueMissing);
+    QTest::newRow("not a number") << 5 << "12mV" << P(codec::RuleValueMissing);
+    QTest::newRow("channel 2 ignores the value") << 2 << "-1" << P();
+    QTest::newRow("channel 7 ignores an empty value") << 7 << "" << P();
+}
+
+void TestCodecRules::ruleValueProblem()
+{
+    QFETCH(int, channel);
+    QFETCH(QString, text);
+    QTEST(codec::ruleValueProblem(channel, text), "problems");
 }
 
 void TestCodecRules::monitorEntry()

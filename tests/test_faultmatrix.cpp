@@ -48,7 +48,7 @@ struct Expect {
     QString okBox;                       // success is told in this box
     bool anyValues = false;              // write: the values depend on the moment
     const char *scope = nullptr;         // the dialog whose widgets the action uses
-    const char *freeSlots = nullptr;     // clicked first: empties the window's table copy
+    const char *readFirst = nullptr;     // write: the page's read, run first with the block free
     QList<int> onlyFaults;               // a slow action runs these faults only
     int perRequest = 0;                  // registers per request, when not the whole block
     std::function<void(Harness &)> trigger;  // instead of a button click
@@ -94,10 +94,11 @@ Expect inDialog()
     return e;
 }
 
-Expect freeing(const char *clearButton)
+// Writes that the page sends only after it has read what the bridge holds.
+Expect readingFirst(const char *readButton)
 {
     Expect e;
-    e.freeSlots = clearButton;
+    e.readFirst = readButton;
     return e;
 }
 
@@ -128,7 +129,7 @@ const QList<Action> &actions()
         { "Serial write", "serialBtn", 0, 4, false, Regs{ 0, 8, 1, 0, 1 },
           { { "s_baudCombo", "4800" }, { "s_stopBitsCombo", "2" }, { "s_parityCombo", "Even" },
             { "portEdit_2", "17" } },
-          {}, Regs{ 1, 8, 2, 1, 17 } },
+          {}, Regs{ 1, 8, 2, 1, 17 }, readingFirst("serialBtnRead") },
         { "device address read", "abpDevAddrRead", 200, 201, true, Regs{ 0x0A0B, 0xC0D0 },
           { { "abpDevAddrLine", "11 22 33 44" } }, { { "abpDevAddrLine", "0A 0B C0 D0" } }, {} },
         { "device address write", "abpDevAddrWrite", 200, 201, false, Regs{ 0x5A5A, 0x5A5A },
@@ -204,13 +205,13 @@ const QList<Action> &actions()
           { { "sensorTypeLineEdit", "TANK1" }, { "sensorSlaveId", "5" },
             { "sensorFunCodeCombox", "3" }, { "sensorPLCAddress", "40001" }, { "sensorLength", "2" } },
           {}, Regs{ 0x5441, 0x4E4B, 0x3100, 0x0000, 0x0305, 0x9C41, 2 },
-          freeing("sensorClearPushButton") },
+          readingFirst("sensorUpdatePushButton") },
         { "rule entry write", "ruleChainAddPushButton", 2402, 2411, false, Regs(10, 0x5A5A),
           { { "ruleNameLineEdit", "abc" }, { "ruleInDeviceIDComboBox", "3" },
             { "ruleInChComboBox", "1" }, { "ruleTypeComboBox", "A-V" },
             { "ruleOutIDComboBox", "7" }, { "ruleOutChnComboBox", "5" },
             { "TMOValueLineEdit", "2500" } },
-          {}, Regs{ 0x6162, 0x6300, 0, 0, 3, 1, 7, 5, 2, 2500 }, freeing("ruleClrPushButton") },
+          {}, Regs{ 0x6162, 0x6300, 0, 0, 3, 1, 7, 5, 2, 2500 }, readingFirst("ruleChkPushButton") },
         { "loop time read", "ruleIntervalChkPushButton", 2400, 2400, true, Regs{ 30 },
           { { "ruleIntervalLineEdit", "5" } }, { { "ruleIntervalLineEdit", "30" } }, {} },
         { "loop time write", "ruleIntervalSetPushButton", 2400, 2400, false, Regs{ 0 },
@@ -329,6 +330,7 @@ private:
     void setText(const Action &act, const QString &widget, const QString &text);
     bool fieldsAre(const Action &act, const QList<Field> &fields, QString *what) const;
     bool writesInside(int first, int last, QString *what) const;
+    void readFirst(const Action &act);
     void start(const Action &act);
     void waitIdle(const Action &act);
     QStringList boxTexts() const;
@@ -337,7 +339,7 @@ private:
 
 void TestFaultMatrix::initTestCase()
 {
-    pacing::setScale(0.1);  // the rule chain's pause after an Add
+    pacing::setScale(0.1);  // Reload, the rule chain read and the pause after an Add
     h = new Harness;
     QVERIFY(h->startWindow());
     h->window()->link()->device()->setNumberOfRetries(0);
@@ -430,11 +432,25 @@ bool TestFaultMatrix::writesInside(int first, int last, QString *what) const
     return true;
 }
 
+// Runs the page's read on a clean line, with the action's block free on the
+// bridge, so the write lands in that block.
+void TestFaultMatrix::readFirst(const Action &act)
+{
+    if (!act.expect.readFirst)
+        return;
+    h->bridge().setRegs(act.first, Regs(act.last - act.first + 1, 0));
+    auto *button = h->find<QPushButton>(QLatin1String(act.expect.readFirst));
+    QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), Wait);
+    button->click();
+    QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), Wait);
+    QVERIFY(h->waitForReplies());
+    h->boxes.clear();
+    h->window()->link()->clearMessage();
+}
+
 // Sets the page up as the row says and starts the action.
 void TestFaultMatrix::start(const Action &act)
 {
-    if (act.expect.freeSlots)
-        h->find<QPushButton>(QLatin1String(act.expect.freeSlots))->click();
     for (const Field &f : act.before)
         setText(act, f.widget, f.text);
     if (act.expect.trigger) {
@@ -500,6 +516,7 @@ void TestFaultMatrix::matrix()
     const bool fails = !fc.suffix.isEmpty();
     QString what;
 
+    readFirst(act);
     bridge.setRegs(act.first, act.device);
     sim::FaultRule rule;
     rule.kind = fc.kind;
@@ -565,6 +582,7 @@ void TestFaultMatrix::matrix()
 
     // The line is clean again: the same action goes through.
     bridge.clearWrites();
+    readFirst(act);
     bridge.setRegs(act.first, act.device);
     h->boxes.clear();
     h->window()->link()->clearMessage();

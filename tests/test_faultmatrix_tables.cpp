@@ -664,6 +664,9 @@ void TestFaultMatrixTables::closeDuringWait()
         QTRY_VERIFY_WITH_TIMEOUT(!bridge.reads().isEmpty(), Wait);
         break;
     case Pause::RuleAdd:
+        // Add needs the table read from the bridge first.
+        other.find<QPushButton>("ruleChkPushButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(other.find<QPushButton>("ruleChkPushButton")->isEnabled(), Wait);
         other.find<QLineEdit>("ruleNameLineEdit")->setText("abc");
         other.find<QPushButton>("ruleChainAddPushButton")->click();
         QTRY_VERIFY_WITH_TIMEOUT(!bridge.writes().isEmpty(), Wait);

@@ -578,6 +578,20 @@ void TestRadioPages::autoScan()
     QTRY_COMPARE_WITH_TIMEOUT(loop->text(), QString("60"), 10000);
     QVERIFY(enable->isChecked());
     QCOMPARE(interval->text(), QString("5"));
+    // Times the registers cannot hold are refused, not cut to 16 bits.
+    for (const auto &bad : { qMakePair(loop, QString("please input Loop Time 0 to 65535")),
+                             qMakePair(interval, QString("please input Interval Time 0 to 65535")) }) {
+        loop->setText("30");
+        interval->setText("7");
+        bad.first->setText("65536");
+        h->boxes.clear();
+        qobject_cast<QPushButton *>(find("applyMapPushButton"))->click();
+        QCOMPARE(h->boxes.lastTitle(), QString("tip"));
+        QCOMPARE(h->boxes.lastText(), bad.second);
+    }
+    QVERIFY(h->waitForReplies());
+    QVERIFY(h->bridge().writes().isEmpty());
+    h->boxes.clear();
     enable->click();  // scan off
     loop->setText("30");
     interval->setText("7");
@@ -611,7 +625,8 @@ void TestRadioPages::autoScan()
     QCOMPARE(model->index(0, 2).data().toString(), QString("100"));
     QCOMPARE(model->index(1, 0).data().toString(), QString("7"));
 
-    // Cell editing: function codes 1 to 4 only, 8-bit IDs.
+    // Cell editing: function codes 1 to 4 only; what an ID or REG cannot
+    // hold is refused and the cell keeps its value.
     QVERIFY(model->setData(model->index(1, 1), 5, Qt::EditRole));
     QTRY_COMPARE_WITH_TIMEOUT(h->boxes.boxes.size(), 1, 10000);
     QCOMPARE(h->boxes.lastTitle(), QString("tip"));
@@ -619,8 +634,18 @@ void TestRadioPages::autoScan()
     QCOMPARE(model->index(1, 1).data().toString(), QString(""));
     QCOMPARE(model->index(1, 0).data().toString(), QString("7"));
     QVERIFY(model->setData(model->index(1, 0), 0, Qt::EditRole));  // row 1 empty again
-    QVERIFY(model->setData(model->index(2, 0), 300, Qt::EditRole));
-    QCOMPARE(model->index(2, 0).data().toString(), QString("44"));
+    const QList<QPair<int, QString>> refusedCells = {
+        { 0, "please input ID 0 to 255" }, { 2, "please input REG 0 to 65535" } };
+    for (const auto &cell : refusedCells) {
+        h->boxes.clear();
+        QVERIFY(!model->setData(model->index(0, cell.first), cell.first == 0 ? 300 : 65536,
+                                Qt::EditRole));
+        QCOMPARE(h->boxes.lastTitle(), QString("tip"));
+        QCOMPARE(h->boxes.lastText(), cell.second);
+    }
+    QCOMPARE(model->index(0, 0).data().toString(), QString("1"));
+    QCOMPARE(model->index(0, 2).data().toString(), QString("100"));
+    QVERIFY(model->setData(model->index(2, 0), 44, Qt::EditRole));
     QVERIFY(model->setData(model->index(2, 1), 4, Qt::EditRole));
     QVERIFY(model->setData(model->index(2, 2), 7, Qt::EditRole));
     QCOMPARE(model->index(2, 1).data().toString(), QString("4"));

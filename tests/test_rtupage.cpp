@@ -3,6 +3,7 @@
 #include "testsupport.h"
 
 #include "link/link.h"
+#include "link/pacing.h"
 
 #include <QAbstractItemModel>
 #include <QComboBox>
@@ -21,6 +22,7 @@ using Regs = QVector<quint16>;
 
 namespace {
 constexpr int Wait = 20000;
+const QString ReloadFirst = "Reload the table first, so no entry on the bridge is overwritten.";
 
 Regs entryRegs(const QString &name, int slave, int code, int address, int quantity)
 {
@@ -81,6 +83,7 @@ private:
 
 void TestRtuPage::initTestCase()
 {
+    pacing::setScale(0.1);  // Reload's waits and closing note
     h = new Harness;
     QVERIFY(h->startWindow());
     h->window()->link()->device()->setNumberOfRetries(0);
@@ -227,6 +230,10 @@ void TestRtuPage::addValidation_data()
     QTest::newRow("address 0") << "T" << "1" << 2 << "0" << "10" << badAddress << Regs{};
     QTest::newRow("address 65536") << "T" << "1" << 2 << "65536" << "1" << badAddress << Regs{};
     QTest::newRow("address empty") << "T" << "1" << 0 << "" << "1" << badAddress << Regs{};
+    QTest::newRow("not Latin-1") << QString::fromUtf8("T\u20AC") << "1" << 2 << "1" << "1"
+                                 << "Please set RTU number with Latin-1 characters only." << Regs{};
+    // init() has cleared the table: which entries the bridge uses is unknown.
+    QTest::newRow("table not reloaded") << "T" << "1" << 2 << "1" << "1" << ReloadFirst << Regs{};
 }
 
 void TestRtuPage::addValidation()
@@ -238,6 +245,10 @@ void TestRtuPage::addValidation()
     QFETCH(QString, quantity);
     QFETCH(QString, message);
     QFETCH(Regs, written);
+    if (!written.isEmpty()) {
+        reloadTable();
+        h->boxes.clear();
+    }
     const int requests = h->bridge().requestCount();
     fillAdd(name, slave, codeIndex, address, quantity);
     w<QPushButton>("sensorAddPushButton")->click();
@@ -268,6 +279,8 @@ void TestRtuPage::addValidation()
 
 void TestRtuPage::addFillsFreeSlotsUpToTheTable()
 {
+    reloadTable();
+    h->boxes.clear();
     QVERIFY(addAndWait("S0", 0));
     QVERIFY(addAndWait("S1", 1));
     QVERIFY(addAndWait("S2", 2));
@@ -302,7 +315,9 @@ void TestRtuPage::addFillsFreeSlotsUpToTheTable()
 void TestRtuPage::reload()
 {
     // Rows shown before the Reload go away unless the bridge has them.
+    reloadTable();
     QVERIFY(addAndWait("OLD", 0));
+    h->boxes.clear();
     h->bridge().setRegs(500, Regs(140, 0));
     h->bridge().setRegs(500 + 7 * 3, entryRegs("TANK1", 5, 3, 40001, 2));
     h->bridge().setRegs(500 + 7 * 9, entryRegs("ABCDEFGH", 1, 1, 1, 80));
@@ -317,6 +332,7 @@ void TestRtuPage::reload()
     reloadTable();
     QCOMPARE(h->boxes.boxes.size(), 1);
     QCOMPARE(h->boxes.lastText(), QString("Read sensor-Configuration done, thanks for patience"));
+    QCOMPARE(h->boxes.lastTitle(), QString());  // only its icon text says "Tip"
     QCOMPARE(shownRows(), (QList<int>{ 3, 9, 10, 19 }));
     QCOMPARE(cell(3, 0), QString("TANK1"));
     QCOMPARE(cell(3, 1), QString("5"));
@@ -358,6 +374,16 @@ void TestRtuPage::reloadWithFailedHalf()
     for (const QList<QVariant> &m : messages)
         reported = reported || m.first().toString().startsWith("Read response error: ");
     QVERIFY(reported);
+    // Half a table does not tell which entries are free.
+    const auto addIsRefused = [this] {
+        h->boxes.clear();
+        h->bridge().clearWrites();
+        fillAdd("NEW", "1", 2, "1", "1");
+        w<QPushButton>("sensorAddPushButton")->click();
+        return h->boxes.lastText() == ReloadFirst && h->waitForReplies()
+               && h->bridge().writes().isEmpty();
+    };
+    QVERIFY(addIsRefused());
 
     // The next Reload fills both halves.
     h->boxes.clear();
@@ -365,6 +391,13 @@ void TestRtuPage::reloadWithFailedHalf()
     QCOMPARE(h->boxes.boxes.size(), 1);
     QCOMPARE(shownRows(), (QList<int>{ 0, 10 }));
     QCOMPARE(cell(10, 0), QString("SECOND"));
+
+    // A new Connect needs a new Reload.
+    h->find<QPushButton>("connectButton")->click();  // Disconnect
+    QVERIFY(h->connectAs());
+    QVERIFY(h->waitForReplies());
+    QVERIFY(addIsRefused());
+    QCOMPARE(h->bridge().regs(500, 7), entryRegs("FIRST", 1, 3, 1, 1));
 }
 
 void TestRtuPage::edit()
@@ -458,6 +491,8 @@ void TestRtuPage::editDialogValidation()
         { "P", "1", 2, "1", "11", "Please set Register Quantity  between 1 and 10." },
         { "P", "1", 3, "1", "0", "Please set Register Quantity  between 1 and 10." },
         { "P", "1", 1, "1", "81", "Please set Register Quantity  between 1 and 80." },
+        { QString::fromUtf8("P\u20AC"), "1", 2, "1", "1",
+          "Please set RTU number with Latin-1 characters only." },
     };
     for (const Case &c : cases) {
         h->boxes.clear();
@@ -511,9 +546,15 @@ void TestRtuPage::deleteAndClear()
     QVERIFY(shownRows().isEmpty());
     QCOMPARE(h->bridge().requestCount(), requests);
     QCOMPARE(h->bridge().text(500, 4), QString("A"));
-    // After Clear, Add starts again at slot 0.
-    QVERIFY(addAndWait("NEW", 0));
-    QCOMPARE(shownRows(), QList<int>{ 0 });
+    // After Clear, Add waits for a Reload, then takes the slot Delete freed.
+    fillAdd("NEW", "3", 2, "40001", "2");
+    w<QPushButton>("sensorAddPushButton")->click();
+    QCOMPARE(h->boxes.lastText(), ReloadFirst);
+    QVERIFY(h->waitForReplies());
+    QCOMPARE(h->bridge().regs(500, 7), entryRegs("A", 1, 3, 1, 1));
+    reloadTable();
+    QVERIFY(addAndWait("NEW", 1));
+    QCOMPARE(shownRows(), (QList<int>{ 0, 1, 2 }));
 }
 
 void TestRtuPage::uploadInterval()
@@ -652,8 +693,8 @@ void TestRtuPage::closeDuringReload()
     QPointer<QPushButton> reload =
         other.find<QWidget>("sensor")->findChild<QPushButton *>("sensorUpdatePushButton");
     // Closed in the middle of the Reload's waits, then gone altogether.
-    QTimer::singleShot(1500, window, [window] { window->close(); });
-    QTimer::singleShot(2500, window, [window] { delete window; });
+    QTimer::singleShot(pacing::ms(1500), window, [window] { window->close(); });
+    QTimer::singleShot(pacing::ms(2500), window, [window] { delete window; });
     reload->click();
     QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), Wait);
     QVERIFY(reload.isNull());

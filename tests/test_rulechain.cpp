@@ -21,6 +21,15 @@ using Regs = QVector<quint16>;
 
 namespace {
 constexpr int Timeout = 20000;
+const QString CheckFirst = "Check the table first, so no rule on the bridge is overwritten.";
+
+Regs ruleRegs(const QString &name, quint16 in, quint16 inCh, quint16 out, quint16 outCh,
+              quint16 type, quint16 value)
+{
+    Regs r = codec::textToRegisters(name, 4);
+    r << in << inCh << out << outCh << type << value;
+    return r;
+}
 }
 
 class TestRuleChain : public QObject
@@ -48,6 +57,7 @@ private:
     QString cell(int row, int column) { return view()->model()->index(row, column).data().toString(); }
     void enableTab(Harness *harness);
     bool addRule(const QString &name, int outChannel = 0, const QString &value = QString());
+    void readTable();
     void runMenu(int row, const QString &action);
 };
 
@@ -60,7 +70,7 @@ void TestRuleChain::enableTab(Harness *harness)
 
 void TestRuleChain::initTestCase()
 {
-    pacing::setScale(0.1);
+    pacing::setScale(0.05);
     h = new Harness;
     QVERIFY(h->startWindow());
     h->window()->link()->device()->setNumberOfRetries(0);
@@ -91,6 +101,15 @@ void TestRuleChain::init()
     h->window()->link()->clearMessage();
 }
 
+// The whole table from the bridge: what Add needs to know which entries are free.
+void TestRuleChain::readTable()
+{
+    button("ruleChkPushButton")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(button("ruleChkPushButton")->isEnabled(), Timeout);
+    QVERIFY(h->waitForReplies());
+    h->boxes.clear();
+}
+
 bool TestRuleChain::addRule(const QString &name, int outChannel, const QString &value)
 {
     if (!QTest::qWaitFor([this] { return button("ruleChainAddPushButton")->isEnabled(); }, Timeout))
@@ -99,7 +118,10 @@ bool TestRuleChain::addRule(const QString &name, int outChannel, const QString &
     h->find<QComboBox>("ruleOutChnComboBox")->setCurrentIndex(outChannel);
     h->find<QLineEdit>("TMOValueLineEdit")->setText(value);
     const int writes = h->bridge().writes().size();
+    const int boxes = h->boxes.boxes.size();
     button("ruleChainAddPushButton")->click();
+    if (h->boxes.boxes.size() > boxes)  // refused
+        return false;
     return QTest::qWaitFor([&] { return h->bridge().writes().size() > writes; }, Timeout);
 }
 
@@ -140,14 +162,17 @@ void TestRuleChain::add_data()
     QTest::newRow("current 3999") << "r" << 4 << "3999" << "Please set Current value greater than 4000uA." << 0;
     QTest::newRow("current 20000") << "r" << 4 << "20000" << "" << 20000;
     QTest::newRow("current 20001") << "r" << 4 << "20001" << "Please set Current value less than 20000uA." << 0;
-    QTest::newRow("current 70000 kept to 16 bits") << "r" << 4 << "70000" << "" << 4464;
-    QTest::newRow("current -1") << "r" << 4 << "-1" << "Please set Current value less than 20000uA." << 0;
+    // The typed value is checked, not its low 16 bits (4464 and 0).
+    QTest::newRow("current 70000") << "r" << 4 << "70000" << "Please set Current value less than 20000uA." << 0;
+    QTest::newRow("voltage 65536") << "r" << 5 << "65536" << "Please set Voltage value less than 10000." << 0;
+    QTest::newRow("current -1") << "r" << 4 << "-1" << "Please set Current value greater than 4000uA." << 0;
     QTest::newRow("voltage 0") << "r" << 5 << "0" << "" << 0;
     QTest::newRow("voltage 10000") << "r" << 5 << "10000" << "" << 10000;
     QTest::newRow("voltage 10001") << "r" << 5 << "10001" << "Please set Voltage value less than 10000." << 0;
-    QTest::newRow("voltage -5") << "r" << 5 << "-5" << "Please set Voltage value less than 10000." << 0;
+    QTest::newRow("voltage -5") << "r" << 5 << "-5" << "Please set Current/Voltage value greater than 0." << 0;
     QTest::newRow("channel 2 ignores value") << "r" << 2 << "99999" << "" << 0;
     QTest::newRow("eight characters") << "abcdefgh" << 0 << "" << "" << 0;
+    QTest::newRow("table not read") << "r" << 4 << "4000" << CheckFirst << 0;
 }
 
 void TestRuleChain::add()
@@ -157,6 +182,8 @@ void TestRuleChain::add()
     QFETCH(QString, value);
     QFETCH(QString, refusal);
     QFETCH(int, stored);
+    if (refusal.isEmpty())
+        readTable();  // init() has cleared the window's copy
     h->find<QLineEdit>("ruleNameLineEdit")->setText(name);
     h->find<QComboBox>("ruleInDeviceIDComboBox")->setCurrentText("12");
     h->find<QComboBox>("ruleInChComboBox")->setCurrentText("3");
@@ -196,6 +223,7 @@ void TestRuleChain::add()
 
 void TestRuleChain::freeEntriesAndClear()
 {
+    readTable();
     QVERIFY(addRule("abc"));
     QVERIFY(addRule("second"));
     QVERIFY(addRule("third"));
@@ -208,19 +236,34 @@ void TestRuleChain::freeEntriesAndClear()
     for (int r = 0; r < 40; ++r)
         QCOMPARE(view()->isRowHidden(r), r > 2);
 
-    // Clear forgets the window's copy only: nothing is sent, and the next
-    // Add takes entry 0 again although the device still uses it.
+    // Clear forgets the window's copy only: nothing is sent, and Add waits
+    // for the next Check rather than overwrite the device's entry 0.
     const int requests = h->bridge().requestCount();
     button("ruleClrPushButton")->click();
     for (int r = 0; r < 40; ++r)
         QVERIFY(view()->isRowHidden(r));
     QCOMPARE(h->bridge().requestCount(), requests);
     QCOMPARE(h->bridge().text(2412, 4), QString("second"));
+    QVERIFY(!addRule("again"));
+    QCOMPARE(h->boxes.lastText(), CheckFirst);
+    QVERIFY(h->waitForReplies());
+    QCOMPARE(h->bridge().writes().size(), 3);
+    readTable();
     QVERIFY(addRule("again"));
-    QCOMPARE(h->bridge().writes().last().start, 2402);
-    QCOMPARE(h->bridge().text(2402, 4), QString("again"));
-    QVERIFY(!view()->isRowHidden(0));
-    QVERIFY(view()->isRowHidden(1));
+    QCOMPARE(h->bridge().writes().last().start, 2432);
+    QCOMPARE(h->bridge().text(2402, 4), QString("abc"));
+    QCOMPARE(h->bridge().text(2432, 4), QString("again"));
+
+    // So does a new Connect.
+    h->find<QPushButton>("connectButton")->click();  // Disconnect
+    QVERIFY(h->connectAs());
+    QVERIFY(h->waitForReplies());
+    enableTab(h);
+    h->bridge().clearWrites();
+    QVERIFY(!addRule("more"));
+    QCOMPARE(h->boxes.lastText(), CheckFirst);
+    QVERIFY(h->waitForReplies());
+    QVERIFY(h->bridge().writes().isEmpty());
 }
 
 void TestRuleChain::edit_data()
@@ -234,7 +277,7 @@ void TestRuleChain::edit_data()
     QTest::newRow("empty name") << "" << 4 << "5000" << "Please set Rule Name." << 0;
     QTest::newRow("value empty") << "pump" << 5 << "" << "Please set valid Current/Voltage value." << 0;
     QTest::newRow("negative") << "pump" << 4 << "-1" << "Please set Current/Voltage value greater than 0." << 0;
-    QTest::newRow("negative on channel 1") << "pump" << 1 << "-1" << "Please set Current/Voltage value greater than 0." << 0;
+    QTest::newRow("channel 1 ignores a negative value") << "pump" << 1 << "-1" << "" << 0;
     QTest::newRow("current 20001") << "pump" << 4 << "20001" << "Please set Current value less than 20000uA." << 0;
     QTest::newRow("current 70000") << "pump" << 4 << "70000" << "Please set Current value less than 20000uA." << 0;
     QTest::newRow("current 3999") << "pump" << 4 << "3999" << "Please set Current value greater than 4000uA." << 0;
@@ -251,9 +294,9 @@ void TestRuleChain::edit()
     QFETCH(QString, value);
     QFETCH(QString, refusal);
     QFETCH(int, stored);
-    QVERIFY(addRule("first"));
-    QVERIFY(addRule("second", 4, "8000"));
-    h->bridge().clearWrites();
+    h->bridge().setRegs(2402, ruleRegs("first", 12, 3, 250, 0, 2, 0));
+    h->bridge().setRegs(2412, ruleRegs("second", 12, 3, 250, 4, 2, 8000));
+    readTable();
 
     // A double click on row 1 edits entry 1, whatever row is current.
     view()->setCurrentIndex(view()->model()->index(0, 0));
@@ -329,6 +372,7 @@ void TestRuleChain::runMenu(int row, const QString &action)
 
 void TestRuleChain::menuActsOnClickedRow()
 {
+    readTable();
     QVERIFY(addRule("r0"));
     QVERIFY(addRule("r1"));
     QVERIFY(addRule("r2"));
@@ -367,16 +411,11 @@ void TestRuleChain::menuActsOnClickedRow()
     QCOMPARE(h->bridge().writes().last().start, 2432);
 }
 
-static Regs ruleRegs(const QString &name, quint16 in, quint16 inCh, quint16 out, quint16 outCh,
-                     quint16 type, quint16 value)
-{
-    Regs r = codec::textToRegisters(name, 4);
-    r << in << inCh << out << outCh << type << value;
-    return r;
-}
-
 void TestRuleChain::fullRead()
 {
+    // An old window copy that the read replaces.
+    readTable();
+    QVERIFY(addRule("stale"));
     // Device table: entry i named "d<i>" for every third entry, the rest free.
     for (int i = 0; i < 40; ++i) {
         const bool used = i % 3 == 0;
@@ -384,9 +423,6 @@ void TestRuleChain::fullRead()
                                                            4, i % 4, 4000 + i)
                                                 : Regs(10, 0));
     }
-    // An old window copy that the read replaces.
-    QVERIFY(addRule("stale"));
-    h->bridge().setRegs(2402, ruleRegs("d0", 1, 0, 250, 4, 0, 4000));
     h->bridge().clearReads();
     h->boxes.clear();
 
@@ -444,9 +480,11 @@ void TestRuleChain::fullRead()
     }
     QCOMPARE(h->bridge().writes().size(), 1);  // only the Add above
 
-    // A later Add takes the first entry the window knows to be free.
-    QVERIFY(addRule("x"));
-    QCOMPARE(h->bridge().writes().last().start, 2412);
+    // With two blocks unknown, Add cannot tell which entries are free.
+    QVERIFY(!addRule("x"));
+    QCOMPARE(h->boxes.lastText(), CheckFirst);
+    QVERIFY(h->waitForReplies());
+    QCOMPARE(h->bridge().writes().size(), 1);
 }
 
 void TestRuleChain::loopTime()
@@ -477,6 +515,9 @@ void TestRuleChain::closingDuringWaits()
         enableTab(&other);
         QPointer<MainWindow> window = other.window();
         if (what == 0) {
+            other.find<QPushButton>("ruleChkPushButton")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(other.find<QPushButton>("ruleChkPushButton")->isEnabled(),
+                                     Timeout);
             other.find<QLineEdit>("ruleNameLineEdit")->setText("gone");
             other.find<QPushButton>("ruleChainAddPushButton")->click();
         } else {
@@ -490,6 +531,7 @@ void TestRuleChain::closingDuringWaits()
         QCoreApplication::processEvents();
     }
     // This window carries on untouched.
+    readTable();
     QVERIFY(addRule("still"));
 }
 

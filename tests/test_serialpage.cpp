@@ -25,6 +25,7 @@ private slots:
     void write();
     void standardReporting();
     void notConnected();
+    void writeNeedsReadSinceConnect();
 
 private:
     Harness *h = nullptr;
@@ -62,10 +63,14 @@ void TestSerialPage::read_data()
     QTest::addColumn<QString>("dataBits");
     QTest::addColumn<QString>("stopBits");
     QTest::addColumn<QString>("parity");
-    QTest::newRow("factory") << Regs{ 0, 8, 1, 0, 1 } << "9600" << "8" << "1" << "No";
-    QTest::newRow("19200 even two") << Regs{ 4, 8, 2, 1, 1 } << "19200" << "8" << "2" << "Even";
+    QTest::addColumn<bool>("writable");  // a Write then sends back what was read
+    QTest::newRow("factory") << Regs{ 0, 8, 1, 0, 1 } << "9600" << "8" << "1" << "No" << true;
+    // The hidden address is read too, so a Write keeps the bridge at 7.
+    QTest::newRow("19200 even two, address 7") << Regs{ 4, 8, 2, 1, 7 } << "19200" << "8" << "2"
+                                               << "Even" << true;
     // Values the page does not list: no baud item, data and stop bits kept.
-    QTest::newRow("unknown values") << Regs{ 5, 7, 3, 2, 1 } << "" << "8" << "2" << "Odd";
+    QTest::newRow("unknown values") << Regs{ 5, 7, 3, 2, 1 } << "" << "8" << "2" << "Odd" << false;
+    QTest::newRow("unknown parity") << Regs{ 0, 8, 1, 3, 1 } << "9600" << "8" << "1" << "" << false;
 }
 
 void TestSerialPage::read()
@@ -79,6 +84,20 @@ void TestSerialPage::read()
     QTEST(combo("s_stopBitsCombo")->currentText(), "stopBits");
     QTEST(combo("s_parityCombo")->currentText(), "parity");
     QVERIFY(h->bridge().writes().isEmpty());
+
+    QFETCH(bool, writable);
+    h->window()->link()->clearMessage();
+    writeButton()->click();
+    if (!writable) {  // an unknown baud rate or parity is never written back
+        QCOMPARE(h->boxes.lastTitle(), QString("Error"));
+        QCOMPARE(h->boxes.lastText(), QString("Please choose a baud rate and a parity before writing."));
+        QVERIFY(h->waitForReplies());
+        QVERIFY(h->bridge().writes().isEmpty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), 10000);
+    QCOMPARE(h->bridge().writes().size(), 1);
+    QCOMPARE(h->bridge().regs(0, 5), regs);
 }
 
 void TestSerialPage::write_data()
@@ -174,6 +193,23 @@ void TestSerialPage::notConnected()
     writeButton()->click();
     QVERIFY(h->status().startsWith("Write error: "));
     QCOMPARE(h->bridge().requestCount(), before);
+}
+
+void TestSerialPage::writeNeedsReadSinceConnect()
+{
+    // Read before notConnected()'s Disconnect; after a new Connect the hidden
+    // address field says nothing about this bridge.
+    QVERIFY(h->connectAs());
+    QVERIFY(h->waitForReplies());
+    h->bridge().setRegs(0, { 0, 8, 1, 0, 7 });
+    h->bridge().clearWrites();
+    writeButton()->click();
+    QCOMPARE(h->boxes.lastTitle(), QString("Error"));
+    QCOMPARE(h->boxes.lastText(),
+             QString("Please Read the settings first, so the device keeps its Modbus address."));
+    QVERIFY(h->waitForReplies());
+    QVERIFY(h->bridge().writes().isEmpty());
+    QCOMPARE(h->bridge().reg(4), quint16(7));
 }
 
 QTEST_MAIN(TestSerialPage)

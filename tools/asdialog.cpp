@@ -67,9 +67,15 @@ bool mapModel::setData(const QModelIndex &index, const QVariant &value, int role
     if (role != Qt::EditRole || !index.isValid() || index.row() >= m_list.size())
         return false;
     ScanMapEntry &e = m_list[index.row()];
+    quint32 number = 0;
     switch (index.column()) {
     case 0:
-        e.id = quint8(value.toUInt() & 0xFF);
+        // What the 8-bit field cannot hold is refused, not cut to its low bits.
+        if (!codec::unsignedFieldValue(value.toString(), 0xFF, &number)) {
+            QMessageBox::warning(nullptr, tr("tip"), tr("please input ID 0 to 255"));
+            return false;
+        }
+        e.id = quint8(number);
         break;
     case 1: {
         const int code = value.toInt();
@@ -83,7 +89,11 @@ bool mapModel::setData(const QModelIndex &index, const QVariant &value, int role
         break;
     }
     case 2:
-        e.reg = quint16(value.toUInt() & 0xFFFF);
+        if (!codec::unsignedFieldValue(value.toString(), 0xFFFF, &number)) {
+            QMessageBox::warning(nullptr, tr("tip"), tr("please input REG 0 to 65535"));
+            return false;
+        }
+        e.reg = quint16(number);
         break;
     default:
         return false;
@@ -176,10 +186,19 @@ void asDialog::on_applyMapPushButton_clicked()
 {
     if (!m_link->device())
         return;
+    // Times the registers cannot hold are refused, not cut to 16 bits.
+    quint32 loop = 0;
+    quint32 interval = 0;
+    if (!codec::unsignedFieldValue(ui->mapLoopLineEdit->text(), 0xFFFF, &loop)) {
+        QMessageBox::warning(nullptr, tr("tip"), tr("please input Loop Time 0 to 65535"));
+        return;
+    }
+    if (!codec::unsignedFieldValue(ui->mapIntervalLineEdit->text(), 0xFFFF, &interval)) {
+        QMessageBox::warning(nullptr, tr("tip"), tr("please input Interval Time 0 to 65535"));
+        return;
+    }
     const QVector<quint16> values{
-        quint16(ui->mapEnableRadioButton->isChecked() ? 1 : 0),
-        codec::lineEditValue(ui->mapLoopLineEdit->text()),
-        codec::lineEditValue(ui->mapIntervalLineEdit->text()),
+        quint16(ui->mapEnableRadioButton->isChecked() ? 1 : 0), quint16(loop), quint16(interval),
     };
     writeToBridge(m_link, BasicStart, values);
 }

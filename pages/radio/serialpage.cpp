@@ -45,6 +45,14 @@ void SerialPage::serialReadReady(const QVector<quint16> &v)
     ui->s_stopBitsCombo->setCurrentText(QString::number(codec::valueAt(v, 2)));
     ui->s_parityCombo->setCurrentIndex(codec::valueAt(v, 3) < ui->s_parityCombo->count()
                                            ? codec::valueAt(v, 3) : -1);
+    // Not shown, but a Write sends it back: the bridge keeps its address.
+    ui->portEdit_2->setText(QString::number(codec::valueAt(v, 4)));
+    m_readSinceConnect = true;
+}
+
+void SerialPage::linkClosed()
+{
+    m_readSinceConnect = false;
 }
 
 void SerialPage::on_serialBtn_clicked()
@@ -52,6 +60,15 @@ void SerialPage::on_serialBtn_clicked()
     if (!m_link->device())
         return;
     m_link->clearMessage();
+    // The address field is hidden: until a Read has filled it from this
+    // bridge, a Write would move the bridge to whatever address it holds.
+    // Without a link, the write's own error says why nothing was sent.
+    if (!m_readSinceConnect && m_link->isConnected()) {
+        QMessageBox::information(nullptr, tr("Error"),
+                                 tr("Please Read the settings first, so the device keeps its "
+                                    "Modbus address."));
+        return;
+    }
     bool ok = false;
     const int address = ui->portEdit_2->text().toInt(&ok);
     if (!ok || address < 1 || address > 250) {

@@ -18,6 +18,10 @@ public:
     // The device-address row is hidden for identified bridges.
     void setAddressRowVisible(bool visible);
 
+public slots:
+    // The link was closed: the next bridge's address is not known until a Read.
+    void linkClosed();
+
 private slots:
     void on_serialBtnRead_clicked();
     void on_serialBtn_clicked();
@@ -27,4 +31,5 @@ private:
 
     Ui::SerialPage *ui;
     Link *m_link;
+    bool m_readSinceConnect = false;
 };

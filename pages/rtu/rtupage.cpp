@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "link/pacing.h"
 #include "pages/rtu/sensor_edit.h"
 #include "pages/rtu/sensormodel.h"
 
@@ -21,6 +22,9 @@ constexpr quint16 SensorValueStart = 700;
 constexpr quint16 UploadIntervalRegister = 802;
 constexpr quint16 PollingTimeoutRegister = 808;
 constexpr int HalfEntries = 10;
+constexpr int ErrorTimeout = 5000;
+constexpr int ReloadPause = 1000;    // before and after each half of the table
+constexpr int ReloadBoxTime = 3000;  // the closing note of a Reload
 
 quint16 entryStart(int slot)
 {
@@ -72,6 +76,7 @@ QString RtuPage::modelName() const
 void RtuPage::linkClosed()
 {
     sensorConfigLoaded = false;
+    m_halvesLoaded = 0;
 }
 
 // ------------------------------------------------------------------ table
@@ -126,6 +131,7 @@ void RtuPage::showNamedRows(int first, int last)
 
 void RtuPage::clearSlots()
 {
+    m_halvesLoaded = 0;
     for (int s = 0; s < SlotCount; ++s) {
         SensorEntry &e = m_sensorList[s];
         e.name.clear();
@@ -155,6 +161,24 @@ void RtuPage::writeSensorEntry(const SensorEntry &entry, int slot)
 
 // ------------------------------------------------------------------ Add
 
+// The first problem of a typed entry in the order the page reports them.
+QString RtuPage::addProblemText(codec::SensorEntryProblems problems, int functionCode)
+{
+    const QString quantity = codec::sensorQuantityLimit(functionCode) == 10
+        ? tr("Please set Register Quantity number between 1 and 10.")
+        : tr("Please set Register Quantity number between 1 and 80.");
+    return codec::firstProblemText(problems, {
+        { codec::SensorNameTooLong, tr("Please set RTU number with maximum 8 word.") },
+        { codec::SensorNameEmpty, tr("Please set RTU number.") },
+        { codec::SensorNameNotRegisterText,
+          tr("Please set RTU number with Latin-1 characters only.") },
+        { codec::SensorSlaveIdOutOfRange, tr("Please set ID number between 1 and 247.") },
+        { codec::SensorQuantityOutOfRange, quantity },
+        { codec::SensorFunctionCodeInvalid, tr("Please choose a function code.") },
+        { codec::SensorAddressOutOfRange, tr("Please set PLC Address between 1 and 65535.") },
+    });
+}
+
 void RtuPage::on_sensorAddPushButton_clicked()
 {
     m_link->clearMessage();
@@ -166,29 +190,16 @@ void RtuPage::on_sensorAddPushButton_clicked()
     const int functionCode = ui->sensorFunCodeCombox->currentIndex() + 1;
     const int quantity = ui->sensorLength->text().toInt();
     const int address = ui->sensorPLCAddress->text().toInt();
-    if (name.size() > 8) {
-        refuse(tr("Please set RTU number with maximum 8 word."));
+    const QString problem = addProblemText(
+        codec::sensorEntryProblem(name, slaveId, functionCode, address, quantity), functionCode);
+    if (!problem.isEmpty()) {
+        refuse(problem);
         return;
     }
-    if (name.isEmpty()) {
-        refuse(tr("Please set RTU number."));
-        return;
-    }
-    if (slaveId < 1 || slaveId > 247) {
-        refuse(tr("Please set ID number between 1 and 247."));
-        return;
-    }
-    if (functionCode == 3 || functionCode == 4) {
-        if (quantity < 1 || quantity > 10) {
-            refuse(tr("Please set Register Quantity number between 1 and 10."));
-            return;
-        }
-    } else if (quantity < 1 || quantity > 80) {
-        refuse(tr("Please set Register Quantity number between 1 and 80."));
-        return;
-    }
-    if (address < 1 || address > 65535) {
-        refuse(tr("Please set PLC Address between 1 and 65535."));
+    // Add takes the first slot the window knows to be free: only a table
+    // read from this bridge tells which entries it already uses.
+    if (m_halvesLoaded != 0x3) {
+        refuse(tr("Reload the table first, so no entry on the bridge is overwritten."));
         return;
     }
 
@@ -254,6 +265,7 @@ void RtuPage::sensorUpdateReadReady(const QVector<quint16> &values, int firstSlo
         m_sensorList[firstSlot + k].setFields(
             codec::sensorEntryFromRegisters(values, k * codec::SensorEntryRegisters));
     sensorConfigLoaded = true;
+    m_halvesLoaded |= firstSlot == 0 ? 0x1 : 0x2;
 }
 
 void RtuPage::on_sensorUpdatePushButton_clicked()
@@ -267,13 +279,13 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     clearSlots();
 
     // Every wait ends early when the page goes away with its window.
-    if (!Link::waitWithEvents(1000, this))
+    if (!Link::waitWithEvents(pacing::ms(ReloadPause), this))
         return;
     readTableHalf(SensorTableStart, 0);
-    if (!Link::waitWithEvents(1000, this))
+    if (!Link::waitWithEvents(pacing::ms(ReloadPause), this))
         return;
     readTableHalf(quint16(SensorTableStart + HalfEntries * codec::SensorEntryRegisters), HalfEntries);
-    if (!Link::waitWithEvents(1000, this))
+    if (!Link::waitWithEvents(pacing::ms(ReloadPause), this))
         return;
     // A slow or retrying link may still owe a reply; the rows shown must be
     // those the bridge answered. Each reply ends at the latest with the
@@ -286,11 +298,11 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     refreshModel();
 
     QPointer<RtuPage> self(this);
-    QMessageBox box(QMessageBox::Information, tr("Tip"),
+    QMessageBox box(QMessageBox::Information, QString(),
                     tr("Read sensor-Configuration done, thanks for patience"),
                     QMessageBox::NoButton);
     box.setWindowIconText(tr("Tip"));
-    QTimer::singleShot(3000, Qt::PreciseTimer, &box, &QMessageBox::accept);
+    QTimer::singleShot(pacing::ms(ReloadBoxTime), Qt::PreciseTimer, &box, &QMessageBox::accept);
     box.exec();
     if (!self)
         return;

@@ -59,6 +59,7 @@ private:
     void setUpTable();
     void refreshModel();
     void clearSlots();
+    static QString addProblemText(codec::SensorEntryProblems problems, int functionCode);
     void writeSensorEntry(const SensorEntry &entry, int slot);
     bool readTableHalf(quint16 start, int firstSlot);
     void sensorUpdateReadReady(const QVector<quint16> &values, int firstSlot);
@@ -78,6 +79,9 @@ private:
     QPointer<sensor_edit> m_editDialog;
     SensorList m_sensorList;
     bool sensorConfigLoaded = false;
+    // The halves of the table (bit 0: entries 0-9, bit 1: 10-19) read from
+    // the bridge since Connect and not cleared since; Add needs both.
+    int m_halvesLoaded = 0;
     int m_targetSlot = -1;      // the row under the last right click or double click
     QList<QPointer<QModbusReply>> m_pendingReplies;  // Reload replies under way
     QVector<bool> m_rowShown;   // rows that show a used slot

@@ -38,36 +38,38 @@ ruleChainEdit::~ruleChainEdit()
     delete ui;
 }
 
+// The first problem of a typed output value in the order the dialog reports them.
+static QString valueProblemText(codec::RuleValueProblems problems)
+{
+    return codec::firstProblemText(problems, {
+        { codec::RuleValueMissing, ruleChainEdit::tr("Please set valid Current/Voltage value.") },
+        { codec::RuleValueNegative,
+          ruleChainEdit::tr("Please set Current/Voltage value greater than 0.") },
+        { codec::RuleCurrentTooHigh,
+          ruleChainEdit::tr("Please set Current value less than 20000uA.") },
+        { codec::RuleCurrentTooLow,
+          ruleChainEdit::tr("Please set Current value greater than 4000uA.") },
+        { codec::RuleVoltageTooHigh,
+          ruleChainEdit::tr("Please set Voltage value less than 10000.") },
+    });
+}
+
 void ruleChainEdit::on_ruleChainEditPushButton_clicked()
 {
     const QString name = ui->ruleChainRuleNameEdit->text();
     const QString valueText = ui->ruleChainTMOValueLineEdit->text();
     const int outChannel = ui->ruleChainOutChComboBox->currentText().toInt();
-    const bool hasValue = outChannel == 4 || outChannel == 5;
-    bool numeric = false;
-    int value = valueText.toInt(&numeric);
-    if (!numeric)
-        value = 0;
 
     QString error = RuleChainPage::nameError(name);
-    if (error.isEmpty()) {
-        if (hasValue && (valueText.isEmpty() || !numeric))
-            error = tr("Please set valid Current/Voltage value.");
-        else if (value < 0)
-            error = tr("Please set Current/Voltage value greater than 0.");
-        else if (outChannel == 4 && value > 20000)
-            error = tr("Please set Current value less than 20000uA.");
-        else if (outChannel == 4 && value < 4000)
-            error = tr("Please set Current value greater than 4000uA.");
-        else if (outChannel == 5 && value > 10000)
-            error = tr("Please set Voltage value less than 10000.");
-        else if (ui->ruleChainInIDComboBox->currentIndex() < 0
-                 || ui->ruleChainInChComboBox->currentIndex() < 0
-                 || ui->ruleChainOutIDComBox->currentIndex() < 0
-                 || ui->ruleChainOutChComboBox->currentIndex() < 0
-                 || ui->ruleChainRuleTypeComBox->currentIndex() < 0)
-            error = tr("Please choose the device IDs, channels and type.");
-    }
+    if (error.isEmpty())
+        error = valueProblemText(codec::ruleValueProblem(outChannel, valueText));
+    if (error.isEmpty()
+        && (ui->ruleChainInIDComboBox->currentIndex() < 0
+            || ui->ruleChainInChComboBox->currentIndex() < 0
+            || ui->ruleChainOutIDComBox->currentIndex() < 0
+            || ui->ruleChainOutChComboBox->currentIndex() < 0
+            || ui->ruleChainRuleTypeComBox->currentIndex() < 0))
+        error = tr("Please choose the device IDs, channels and type.");
     if (!error.isEmpty()) {
         QMessageBox::information(nullptr, tr("Error"), error);
         return;
@@ -75,7 +77,7 @@ void ruleChainEdit::on_ruleChainEditPushButton_clicked()
 
     RuleChainEntry entry;
     entry.name = name;
-    entry.tmoValue = hasValue ? quint16(value) : 0;
+    entry.tmoValue = codec::ruleChannelHasValue(outChannel) ? quint16(valueText.toInt()) : 0;
     entry.inChannel = quint16(ui->ruleChainInChComboBox->currentText().toInt());
     entry.inDeviceId = quint16(ui->ruleChainInIDComboBox->currentText().toInt());
     entry.outChannel = quint16(outChannel);

@@ -105,11 +105,21 @@ QString RuleChainPage::nameError(const QString &name)
     // The device keeps one byte per character and takes a zero byte as the
     // end of the name: anything outside Latin-1 would be stored as a name
     // cut short, or as a free entry.
-    for (QChar c : name) {
-        if (c.unicode() == 0 || c.unicode() > 0xFF)
-            return tr("Please set Rule Name with Latin-1 characters only.");
-    }
+    if (!codec::isRegisterText(name))
+        return tr("Please set Rule Name with Latin-1 characters only.");
     return QString();
+}
+
+// The first problem of a typed output value in the order Add reports them.
+QString RuleChainPage::addValueText(codec::RuleValueProblems problems)
+{
+    return codec::firstProblemText(problems, {
+        { codec::RuleValueMissing, tr("Please set valid Current/Voltage value.") },
+        { codec::RuleCurrentTooHigh, tr("Please set Current value less than 20000uA.") },
+        { codec::RuleCurrentTooLow, tr("Please set Current value greater than 4000uA.") },
+        { codec::RuleVoltageTooHigh, tr("Please set Voltage value less than 10000.") },
+        { codec::RuleValueNegative, tr("Please set Current/Voltage value greater than 0.") },
+    });
 }
 
 void RuleChainPage::refuse(const QString &text)
@@ -119,7 +129,7 @@ void RuleChainPage::refuse(const QString &text)
 
 void RuleChainPage::on_ruleOutChnComboBox_currentIndexChanged(int index)
 {
-    const bool shown = index == 4 || index == 5;
+    const bool shown = codec::ruleChannelHasValue(index);
     if (index == 4)
         ui->label_136->setText(tr("Output Current(uA):"));
     else if (index == 5)
@@ -143,26 +153,13 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
     entry.outChannel = quint16(ui->ruleOutChnComboBox->currentText().toInt());
 
     const QString valueText = ui->TMOValueLineEdit->text();
-    const bool hasValue = entry.outChannel == 4 || entry.outChannel == 5;
-    bool numeric = false;
-    const int raw = valueText.toInt(&numeric);
-    // The register holds 16 bits: the value is kept modulo 65536, and the
-    // limits below apply to what would be stored.
-    if (hasValue)
-        entry.tmoValue = quint16(quint32(numeric ? raw : 0) & 0xFFFF);
-
     QString error = nameError(entry.name);
-    if (error.isEmpty() && hasValue) {
-        // A value that is not a number would be stored as 0.
-        if (valueText.isEmpty() || !numeric)
-            error = tr("Please set valid Current/Voltage value.");
-        else if (entry.outChannel == 4 && entry.tmoValue > 20000)
-            error = tr("Please set Current value less than 20000uA.");
-        else if (entry.outChannel == 4 && entry.tmoValue < 4000)
-            error = tr("Please set Current value greater than 4000uA.");
-        else if (entry.outChannel == 5 && entry.tmoValue > 10000)
-            error = tr("Please set Voltage value less than 10000.");
-    }
+    if (error.isEmpty())
+        error = addValueText(codec::ruleValueProblem(entry.outChannel, valueText));
+    // Add takes the first entry the window knows to be free: only a table
+    // read from this bridge tells which entries it already uses.
+    if (error.isEmpty() && m_blocksLoaded != (1 << BlockCount) - 1)
+        error = tr("Check the table first, so no rule on the bridge is overwritten.");
     if (!error.isEmpty()) {
         QPointer<RuleChainPage> alive(this);
         refuse(error);
@@ -170,6 +167,8 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
             ui->ruleChainAddPushButton->setEnabled(true);
         return;
     }
+    if (codec::ruleChannelHasValue(entry.outChannel))
+        entry.tmoValue = quint16(valueText.toInt());
 
     int free = -1;
     for (int i = 0; i < EntryCount && free < 0; ++i) {
@@ -272,8 +271,14 @@ void RuleChainPage::ruleChainDelete()
     ui->RuleVIew->setRowHidden(i, true);
 }
 
+void RuleChainPage::linkClosed()
+{
+    m_blocksLoaded = 0;
+}
+
 void RuleChainPage::clearList()
 {
+    m_blocksLoaded = 0;
     for (int i = 0; i < EntryCount; ++i) {
         RuleChainEntry cleared;
         cleared.index = quint16(i);
@@ -334,6 +339,7 @@ void RuleChainPage::ruleChainTableReadReady(int block, const QVector<quint16> &v
         if (late && !entry.name.isEmpty())
             ui->RuleVIew->setRowHidden(e, false);
     }
+    m_blocksLoaded |= 1 << block;
     m_model->setList(m_ruleChainList);
 }
 

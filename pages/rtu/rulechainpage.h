@@ -41,6 +41,11 @@ public:
     // Checks shared by Add and the edit dialog; an empty text means valid.
     static QString nameError(const QString &name);
 
+public slots:
+    // The link was closed: the table read from the bridge no longer tells
+    // which of its entries are free.
+    void linkClosed();
+
 private slots:
     void on_ruleChainAddPushButton_clicked();
     void on_ruleOutChnComboBox_currentIndexChanged(int index);
@@ -63,6 +68,7 @@ private:
     int entryAtRow(int row) const;
     void openEditDialog(int entry);
     void refuse(const QString &text);
+    static QString addValueText(codec::RuleValueProblems problems);
 
     Ui::RuleChainPage *ui;
     Link *m_link;
@@ -73,4 +79,5 @@ private:
     QTimer *m_addTimer = nullptr;     // keeps Add disabled while the device stores the rule
     BlockReader *m_reader = nullptr;  // the paced read of the whole table
     QPointer<QMessageBox> m_doneBox;
+    int m_blocksLoaded = 0;  // bit k: block k read since Connect and not cleared since
 };

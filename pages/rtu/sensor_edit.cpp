@@ -30,44 +30,38 @@ void sensor_edit::load(int slot, const SensorEntry &entry)
     ui->sensorLLE->setText(QString::number(entry.registerQuantity));
 }
 
+// The first problem of the typed entry in the order the dialog reports them.
+static QString problemText(codec::SensorEntryProblems problems, int functionCode)
+{
+    const QString quantity = codec::sensorQuantityLimit(functionCode) == 10
+        ? sensor_edit::tr("Please set Register Quantity  between 1 and 10.")
+        : sensor_edit::tr("Please set Register Quantity  between 1 and 80.");
+    return codec::firstProblemText(problems, {
+        { codec::SensorSlaveIdOutOfRange,
+          sensor_edit::tr("Please set Slave ID number between 1 and 247.") },
+        { codec::SensorAddressOutOfRange,
+          sensor_edit::tr("Please set PLC Address between 1 and 65535.") },
+        { codec::SensorNameTooLong, sensor_edit::tr("Please set RTU number with maximum 8 word.") },
+        { codec::SensorNameEmpty, sensor_edit::tr("Please set RTU number.") },
+        { codec::SensorNameNotRegisterText,
+          sensor_edit::tr("Please set RTU number with Latin-1 characters only.") },
+        { codec::SensorQuantityOutOfRange, quantity },
+        // A free slot opened for editing has no function code.
+        { codec::SensorFunctionCodeInvalid, sensor_edit::tr("Please choose a function code.") },
+    });
+}
+
 void sensor_edit::on_sensorAddPushButton_clicked()
 {
-    const auto refuse = [](const QString &text) {
-        QMessageBox::information(nullptr, tr("Error"), text, QMessageBox::Ok);
-    };
     const int slaveId = ui->sensorSlaveId->text().toInt();
     const int address = ui->sensorPLCAddress->text().toInt();
     const QString name = ui->sensorTypeLE->text();
     const int quantity = ui->sensorLLE->text().toInt();
-    const int codeIndex = ui->sensorFunctionCodeComboBox->currentIndex();
-    if (slaveId < 1 || slaveId > 247) {
-        refuse(tr("Please set Slave ID number between 1 and 247."));
-        return;
-    }
-    if (address < 1 || address > 65535) {
-        refuse(tr("Please set PLC Address between 1 and 65535."));
-        return;
-    }
-    if (name.size() > 8) {
-        refuse(tr("Please set RTU number with maximum 8 word."));
-        return;
-    }
-    if (name.isEmpty()) {
-        refuse(tr("Please set RTU number."));
-        return;
-    }
-    if (codeIndex == 2 || codeIndex == 3) {
-        if (quantity < 1 || quantity > 10) {
-            refuse(tr("Please set Register Quantity  between 1 and 10."));
-            return;
-        }
-    } else if (quantity < 1 || quantity > 80) {
-        refuse(tr("Please set Register Quantity  between 1 and 80."));
-        return;
-    }
-    // No function code chosen: a free slot opened for editing has none.
-    if (codeIndex < 0) {
-        refuse(tr("Please choose a function code."));
+    const int functionCode = ui->sensorFunctionCodeComboBox->currentIndex() + 1;
+    const QString problem = problemText(
+        codec::sensorEntryProblem(name, slaveId, functionCode, address, quantity), functionCode);
+    if (!problem.isEmpty()) {
+        QMessageBox::information(nullptr, tr("Error"), problem, QMessageBox::Ok);
         return;
     }
     if (m_slot < 0)
@@ -76,7 +70,7 @@ void sensor_edit::on_sensorAddPushButton_clicked()
     SensorEntry entry = m_entry;
     entry.name = name;
     entry.slaveId = quint8(slaveId);
-    entry.functionCode = quint8(codeIndex + 1);
+    entry.functionCode = quint8(functionCode);
     entry.plcAddress = quint32(address);
     entry.registerQuantity = qint16(quantity);
     entry.valueText = QStringLiteral("null");
