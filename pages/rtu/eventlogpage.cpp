@@ -3,6 +3,7 @@
 
 #include "link/link.h"
 #include "pages/rtu/eventlogmodel.h"
+#include "pages/rtu/pacing.h"
 #include "tools/newfile.h"
 #include "tools/ymodem.h"
 
@@ -51,7 +52,6 @@ EventLogPage::EventLogPage(Link *link, QWidget *parent)
             Qt::QueuedConnection);
 
     m_requestTimer = new QTimer(this);
-    m_requestTimer->setInterval(RequestInterval);
     m_requestTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may ask early
     connect(m_requestTimer, &QTimer::timeout, this, &EventLogPage::requestTick);
 }
@@ -173,10 +173,11 @@ void EventLogPage::startCheck()
     m_ymodem->setSerialPort(logSerialPort);
     setupProgressDialog();
 
-    // Ask for the file every 3 seconds until the device starts sending.
+    // Ask for the file every 3 seconds until the device starts sending; 20
+    // requests unanswered make the 60 s after which the device is given up.
     m_requestsSent = 0;
     requestTick();
-    m_requestTimer->start();
+    m_requestTimer->start(pacing::ms(RequestInterval));
 }
 
 void EventLogPage::requestTick()

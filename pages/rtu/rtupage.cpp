@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/rtu/pacing.h"
 #include "pages/rtu/sensor_edit.h"
 #include "pages/rtu/sensormodel.h"
 
@@ -267,19 +268,19 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     clearSlots();
 
     // Every wait ends early when the page goes away with its window.
-    if (!Link::waitWithEvents(1000, this))
+    if (!Link::waitWithEvents(pacing::ms(1000), this))
         return;
     readTableHalf(SensorTableStart, 0);
-    if (!Link::waitWithEvents(1000, this))
+    if (!Link::waitWithEvents(pacing::ms(1000), this))
         return;
     readTableHalf(quint16(SensorTableStart + HalfEntries * codec::SensorEntryRegisters), HalfEntries);
-    if (!Link::waitWithEvents(1000, this))
+    if (!Link::waitWithEvents(pacing::ms(1000), this))
         return;
     // A slow or retrying link may still owe a reply; the rows shown must be
     // those the bridge answered. Each reply ends at the latest with the
     // link's own time-out.
     while (repliesPending()) {
-        if (!Link::waitWithEvents(100, this))
+        if (!Link::waitWithEvents(pacing::ms(100), this))
             return;
     }
     m_pendingReplies.clear();
@@ -290,7 +291,7 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
                     tr("Read sensor-Configuration done, thanks for patience"),
                     QMessageBox::NoButton);
     box.setWindowIconText(tr("Tip"));
-    QTimer::singleShot(3000, Qt::PreciseTimer, &box, &QMessageBox::accept);
+    QTimer::singleShot(pacing::ms(3000), Qt::PreciseTimer, &box, &QMessageBox::accept);
     box.exec();
     if (!self)
         return;
