@@ -54,6 +54,16 @@ EventLogPage::EventLogPage(Link *link, QWidget *parent)
     m_requestTimer = new QTimer(this);
     m_requestTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may ask early
     connect(m_requestTimer, &QTimer::timeout, this, &EventLogPage::requestTick);
+
+    // A Check that waits for the enable write starts at the latest when the
+    // write has had its time.
+    m_writeWaitTimer = new QTimer(this);
+    m_writeWaitTimer->setSingleShot(true);
+    m_writeWaitTimer->setInterval(Link::ResponseTimeout + 1000);
+    connect(m_writeWaitTimer, &QTimer::timeout, this, [this] {
+        m_enableWrites = 0;
+        startCheck();
+    });
 }
 
 EventLogPage::~EventLogPage()
@@ -122,12 +132,7 @@ void EventLogPage::on_ELogChkPushButton_clicked()
         m_checkAfterWrite = true;
         ui->ELogChkPushButton->setEnabled(false);
         ui->eventLogEnableRadioButton->setEnabled(false);
-        QTimer::singleShot(Link::ResponseTimeout + 1000, this, [this] {
-            if (!m_checkAfterWrite)
-                return;
-            m_enableWrites = 0;
-            startCheck();
-        });
+        m_writeWaitTimer->start();
         return;
     }
     startCheck();
@@ -135,6 +140,8 @@ void EventLogPage::on_ELogChkPushButton_clicked()
 
 void EventLogPage::startCheck()
 {
+    // The wait of this Check ends here, so it cannot start a later one early.
+    m_writeWaitTimer->stop();
     m_checkAfterWrite = false;
     if (m_downloading)
         return;
@@ -221,6 +228,9 @@ void EventLogPage::abandon(const QString &reason)
 
 void EventLogPage::stopDownload()
 {
+    // A Check still waiting for the switch write does not start any more.
+    m_writeWaitTimer->stop();
+    m_checkAfterWrite = false;
     if (!m_downloading)
         return;
     m_requestTimer->stop();
