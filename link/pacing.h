@@ -1,4 +1,4 @@
-// The pauses the sensor table, rule chain and chain monitor pages make
+// The pauses the pages, the auto scan dialog and the YMODEM receiver make
 // between requests and while the device works. The program always runs them
 // at full length; the test suite shortens them with setScale() to keep its
 // run time down.

@@ -5,6 +5,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "link/pacing.h"
 #include "tools/asdialog.h"
 
 #include <QAction>
@@ -85,6 +86,7 @@ void TestRadioPages::cleanupTestCase()
 
 void TestRadioPages::init()
 {
+    pacing::setScale(0.1);  // the auto scan's pause between the map halves
     QVERIFY(harness(m_model.isEmpty() ? QStringLiteral("NB500-400") : m_model));
     h->bridge().clearFaults();
     h->bridge().clearWrites();

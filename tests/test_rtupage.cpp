@@ -55,7 +55,6 @@ private slots:
     void uploadInterval();
     void pollingTimeoutNb500();
     void pollingTimeoutNb520();
-    void closeDuringReload();
 
 private:
     Harness *h = nullptr;
@@ -682,22 +681,6 @@ void TestRtuPage::pollingTimeoutNb520()
     apply->click();
     QVERIFY2(other.status().startsWith("Write error: "), qPrintable(other.status()));
     QCOMPARE(other.bridge().reg(808), quint16(5));
-}
-
-void TestRtuPage::closeDuringReload()
-{
-    Harness other;
-    QVERIFY(other.startWindow());
-    QVERIFY(other.connectAs());
-    QPointer<MainWindow> window = other.window();
-    QPointer<QPushButton> reload =
-        other.find<QWidget>("sensor")->findChild<QPushButton *>("sensorUpdatePushButton");
-    // Closed in the middle of the Reload's waits, then gone altogether.
-    QTimer::singleShot(pacing::ms(1500), window, [window] { window->close(); });
-    QTimer::singleShot(pacing::ms(2500), window, [window] { delete window; });
-    reload->click();
-    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), Wait);
-    QVERIFY(reload.isNull());
 }
 
 QTEST_MAIN(TestRtuPage)

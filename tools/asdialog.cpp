@@ -2,6 +2,7 @@
 #include "ui_asdialog.h"
 
 #include "link/link.h"
+#include "link/pacing.h"
 
 #include <QHeaderView>
 #include <QMessageBox>
@@ -232,7 +233,7 @@ void asDialog::on_appPushButton_clicked()
     writeToBridge(link, MapStart, first);
     // The window stays responsive meanwhile; the dialog may even be closed,
     // the second half is sent all the same.
-    if (!Link::waitWithEvents(HalfPause, link) || !link)
+    if (!Link::waitWithEvents(pacing::ms(HalfPause), link) || !link)
         return;
     writeToBridge(link, SecondHalfStart, second);
     if (self)

@@ -1,5 +1,6 @@
 #include "tools/ymodem.h"
 
+#include "link/pacing.h"
 #include "tools/newfile.h"
 
 #include <QDateTime>
@@ -20,7 +21,9 @@ constexpr char CRC_REQUEST = 'C';
 constexpr int ShortPacket = 3 + 128 + 2;
 constexpr int LongPacket = 3 + 1024 + 2;
 constexpr int MaxBadPackets = 10;
-constexpr int DefaultStallMs = 10000;
+// Time without a byte, once the header has arrived, after which the transfer
+// is abandoned.
+constexpr int StallMs = 10000;
 const char FallbackName[] = "eventlog";
 }
 
@@ -28,7 +31,6 @@ ymodem::ymodem(QObject *parent) : QObject(parent)
 {
     m_stallTimer = new QTimer(this);
     m_stallTimer->setSingleShot(true);
-    m_stallTimer->setInterval(DefaultStallMs);
     connect(m_stallTimer, &QTimer::timeout, this, [this] {
         fail(tr("Event log transfer stalled: no data from the device for %1 seconds.")
                  .arg(m_stallTimer->interval() / 1000));
@@ -46,9 +48,9 @@ ymodem::~ymodem()
         discardPartialFile();
 }
 
-void ymodem::setStallTimeout(int ms)
+void ymodem::restartStallTimer()
 {
-    m_stallTimer->setInterval(ms);
+    m_stallTimer->start(pacing::ms(StallMs));
 }
 
 void ymodem::setSerialPort(QSerialPort *port)
@@ -139,7 +141,7 @@ void ymodem::downloadToSlave()
     if (!incoming.isEmpty()) {
         m_firstDataTimer->stop();
         if (m_state != AwaitHeader)
-            m_stallTimer->start();
+            restartStallTimer();
     }
     Step step;
     do {
@@ -148,7 +150,7 @@ void ymodem::downloadToSlave()
     m_inStep = false;
     if (awaitingRestOfFirstData() && !m_firstDataTimer->isActive()) {
         if (m_firstDataQuietMs > 0)
-            m_firstDataTimer->start(m_firstDataQuietMs);
+            m_firstDataTimer->start(pacing::ms(m_firstDataQuietMs));
         else
             endFirstData();
     }
@@ -366,7 +368,7 @@ void ymodem::acceptHeader(const QByteArray &data)
     m_lastAnswer = QByteArray(1, ACK) + CRC_REQUEST;
     send(m_lastAnswer);
     setProgress(5);
-    m_stallTimer->start();
+    restartStallTimer();
 }
 
 bool ymodem::writeData(const QByteArray &data)
@@ -399,7 +401,8 @@ void ymodem::finish()
     // to it again; the window keeps running meanwhile.
     m_finishing = true;
     const QString name = localFileName;
-    QTimer::singleShot(m_settleDelay, Qt::PreciseTimer, this, [this, name] {
+    const int settle = m_settleDelay > 0 ? pacing::ms(m_settleDelay) : 0;
+    QTimer::singleShot(settle, Qt::PreciseTimer, this, [this, name] {
         if (!m_finishing)
             return;  // cancelled meanwhile
         m_finishing = false;

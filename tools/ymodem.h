@@ -1,6 +1,7 @@
 // Receiving side of a YMODEM (CRC-16) transfer on the PC serial port: the
 // bridge sends its event-log file this way. The receiver is driven by the
-// port's incoming data; a stall timer abandons a transfer that stops.
+// port's incoming data; a stall timer abandons a transfer that stops. Its
+// waits (stall, first-data quiet time, settle) run at the pacing scale.
 #pragma once
 
 #include <QByteArray>
@@ -34,10 +35,8 @@ public:
     void cancelTransfer();
     bool isReceiving() const { return m_state != AwaitHeader || m_finishing; }
 
-    // Time without a byte, once the header has arrived, after which the
-    // transfer is abandoned.
-    void setStallTimeout(int ms);
-    // Quiet time between the end of the transfer and finRcv.
+    // Quiet time between the end of the transfer and finRcv; 0 emits it from
+    // the event loop at once.
     void setSettleDelay(int ms) { m_settleDelay = ms; }
     // How long the line must stay quiet after the device's first data packet
     // before it is answered, so that a second packet sent with it is taken as
@@ -88,6 +87,7 @@ private:
     void setProgress(int value);
     void fail(const QString &reason);
     void discardPartialFile();
+    void restartStallTimer();
     void resetState();
     void finish();
 

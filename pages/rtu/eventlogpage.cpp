@@ -3,6 +3,7 @@
 
 #include "link/link.h"
 #include "pages/rtu/eventlogmodel.h"
+#include "link/pacing.h"
 #include "tools/newfile.h"
 #include "tools/ymodem.h"
 
@@ -50,9 +51,18 @@ EventLogPage::EventLogPage(Link *link, QWidget *parent)
             Qt::QueuedConnection);
 
     m_requestTimer = new QTimer(this);
-    m_requestTimer->setInterval(RequestInterval);
     m_requestTimer->setTimerType(Qt::PreciseTimer);  // a coarse timer may ask early
     connect(m_requestTimer, &QTimer::timeout, this, &EventLogPage::requestTick);
+
+    // A Check that waits for the enable write starts at the latest when the
+    // write has had its time.
+    m_writeWaitTimer = new QTimer(this);
+    m_writeWaitTimer->setSingleShot(true);
+    m_writeWaitTimer->setInterval(Link::ResponseTimeout + 1000);
+    connect(m_writeWaitTimer, &QTimer::timeout, this, [this] {
+        m_enableWrites = 0;
+        startCheck();
+    });
 }
 
 EventLogPage::~EventLogPage()
@@ -112,12 +122,7 @@ void EventLogPage::on_ELogChkPushButton_clicked()
         m_checkAfterWrite = true;
         ui->ELogChkPushButton->setEnabled(false);
         ui->eventLogEnableRadioButton->setEnabled(false);
-        QTimer::singleShot(Link::ResponseTimeout + 1000, this, [this] {
-            if (!m_checkAfterWrite)
-                return;
-            m_enableWrites = 0;
-            startCheck();
-        });
+        m_writeWaitTimer->start();
         return;
     }
     startCheck();
@@ -125,6 +130,8 @@ void EventLogPage::on_ELogChkPushButton_clicked()
 
 void EventLogPage::startCheck()
 {
+    // The wait of this Check ends here, so it cannot start a later one early.
+    m_writeWaitTimer->stop();
     m_checkAfterWrite = false;
     if (m_downloading)
         return;
@@ -163,10 +170,11 @@ void EventLogPage::startCheck()
     m_ymodem->setSerialPort(logSerialPort);
     setupProgressDialog();
 
-    // Ask for the file every 3 seconds until the device starts sending.
+    // Ask for the file every 3 seconds until the device starts sending; 20
+    // requests unanswered make the 60 s after which the device is given up.
     m_requestsSent = 0;
     requestTick();
-    m_requestTimer->start();
+    m_requestTimer->start(pacing::ms(RequestInterval));
 }
 
 void EventLogPage::requestTick()
@@ -210,6 +218,9 @@ void EventLogPage::abandon(const QString &reason)
 
 void EventLogPage::stopDownload()
 {
+    // A Check still waiting for the switch write does not start any more.
+    m_writeWaitTimer->stop();
+    m_checkAfterWrite = false;
     if (!m_downloading)
         return;
     m_requestTimer->stop();

@@ -27,7 +27,8 @@ public:
     ~EventLogPage() override;
 
     // Ends a download under way without giving the port back (the window is
-    // closing): the device is told to stop and the partial file removed.
+    // closing): the device is told to stop and the partial file removed. A
+    // Check still waiting for the switch write does not start.
     void stopDownload();
     bool isDownloading() const { return m_downloading; }
 
@@ -64,6 +65,7 @@ private:
     QVector<EventLogEntry> eventLogList;
     QPointer<QProgressDialog> m_progress;
     QTimer *m_requestTimer = nullptr;
+    QTimer *m_writeWaitTimer = nullptr;  // Check's wait for the enable write
     int m_requestsSent = 0;
     int m_enableWrites = 0;        // writes of the enable register not yet answered
     bool m_checkAfterWrite = false; // Check waits for such a write

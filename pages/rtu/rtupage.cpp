@@ -291,7 +291,7 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     // those the bridge answered. Each reply ends at the latest with the
     // link's own time-out.
     while (repliesPending()) {
-        if (!Link::waitWithEvents(100, this))
+        if (!Link::waitWithEvents(pacing::ms(100), this))
             return;
     }
     m_pendingReplies.clear();
