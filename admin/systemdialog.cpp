@@ -97,7 +97,7 @@ void systemDialog::on_globalTSCheckPushButton_clicked()
 
 void systemDialog::globalTSChkReadReady(const QVector<quint16> &values)
 {
-    ui->globalTSLineEdit->setText(codec::localTimeText(codec::clockSeconds(values)));
+    ui->globalTSLineEdit->setText(codec::localTimeText(codec::timestampFromRegisters(values)));
 }
 
 void systemDialog::on_globalTSSetPushButton_clicked()
@@ -105,8 +105,8 @@ void systemDialog::on_globalTSSetPushButton_clicked()
     // One reading of the PC clock, so the field shows exactly what is written.
     const qint64 seconds = QDateTime::currentSecsSinceEpoch();
     ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
-    m_link->write(ClockStart, codec::clockRegisters(quint32(seconds)), this, Link::WriteDone(),
-                  serverOne(true));
+    m_link->write(ClockStart, codec::timestampToRegisters(quint32(seconds)), this,
+                  Link::WriteDone(), serverOne(true));
 }
 
 // ---------------------------------------------------------------- output holds

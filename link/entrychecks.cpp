@@ -46,11 +46,6 @@ SensorEntryProblems sensorEntryProblem(const QString &name, qint64 slaveId, int 
     return problems;
 }
 
-bool ruleChannelHasValue(int outChannel)
-{
-    return outChannel == 4 || outChannel == 5;
-}
-
 RuleValueProblems ruleValueProblem(int outChannel, const QString &valueText)
 {
     RuleValueProblems problems;

@@ -177,11 +177,9 @@ void GroupNetPage::on_netAesKeyWrite_clicked()
         return;
     m_link->clearMessage();
     // Each character takes one byte; one that has none would go out as 0.
-    for (QChar c : key) {
-        if (c.unicode() > 0xFF) {
-            showError(tr("The AES Key may only hold Latin-1 characters!"));
-            return;
-        }
+    if (!codec::isLatin1Text(key)) {
+        showError(tr("The AES Key may only hold Latin-1 characters!"));
+        return;
     }
     m_link->write(AesKeyStart, codec::textToRegisters(key, AesKeyCount), this);
 }

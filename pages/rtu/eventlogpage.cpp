@@ -255,7 +255,7 @@ void EventLogPage::saveToTxt()
         return;
     }
     QByteArray text;
-    for (const EventLogEntry &e : qAsConst(eventLogList)) {
+    for (const codec::EventLogEntry &e : qAsConst(eventLogList)) {
         if (!e.tag.isEmpty())
             text += codec::eventLogExportLine(e);
     }

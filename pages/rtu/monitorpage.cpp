@@ -19,7 +19,7 @@ MonitorPage::MonitorPage(Link *link, QWidget *parent)
     ui->setupUi(this);
 
     for (int i = 0; i < EntryCount; ++i) {
-        ChainMonitorEntry e;
+        codec::ChainMonitorEntry e;
         e.index = quint16(i);
         m_chainMonitorList.append(e);
     }
@@ -95,7 +95,8 @@ void MonitorPage::ruleMonitorTableReadReady(int block, const QVector<quint16> &v
 {
     for (int j = 0; j < 10; ++j) {
         const int e = 10 * block + j;
-        ChainMonitorEntry entry = codec::decodeMonitorEntry(values, codec::MonitorEntryRegisters * j);
+        codec::ChainMonitorEntry entry =
+            codec::decodeMonitorEntry(values, codec::MonitorEntryRegisters * j);
         entry.index = quint16(e);
         m_chainMonitorList[e] = entry;
         // A block answered after its read ended shows its rows itself.
@@ -108,7 +109,7 @@ void MonitorPage::ruleMonitorTableReadReady(int block, const QVector<quint16> &v
 void MonitorPage::on_monitorClearPushButton_clicked()
 {
     for (int i = 0; i < EntryCount; ++i) {
-        ChainMonitorEntry cleared;
+        codec::ChainMonitorEntry cleared;
         cleared.index = quint16(i);
         m_chainMonitorList[i] = cleared;
         ui->MonitorView->setRowHidden(i, true);

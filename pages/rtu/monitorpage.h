@@ -28,7 +28,7 @@ public:
     explicit MonitorPage(Link *link, QWidget *parent = nullptr);
     ~MonitorPage() override;
 
-    const QList<ChainMonitorEntry> &chainMonitorList() const { return m_chainMonitorList; }
+    const QList<codec::ChainMonitorEntry> &chainMonitorList() const { return m_chainMonitorList; }
     bool isReading() const;
 
 private slots:
@@ -42,7 +42,7 @@ private:
 
     Ui::MonitorPage *ui;
     Link *m_link;
-    QList<ChainMonitorEntry> m_chainMonitorList;
+    QList<codec::ChainMonitorEntry> m_chainMonitorList;
     ruleMonitor *m_model = nullptr;
     QTimer *monitorTimer = nullptr;   // Auto mode, made on first use
     BlockReader *m_reader = nullptr;  // the paced read of the whole table

@@ -23,7 +23,7 @@ ruleChainEdit::ruleChainEdit(RuleChainPage *parent, int index)
     auto select = [](QComboBox *combo, int i) {
         combo->setCurrentIndex(i >= 0 && i < combo->count() ? i : -1);
     };
-    const RuleChainEntry &e = m_page->ruleChainList().value(index);
+    const codec::RuleChainEntry &e = m_page->ruleChainList().value(index);
     ui->ruleChainRuleNameEdit->setText(e.name);
     select(ui->ruleChainInChComboBox, e.inChannel);
     select(ui->ruleChainInIDComboBox, int(e.inDeviceId) - 1);
@@ -75,7 +75,7 @@ void ruleChainEdit::on_ruleChainEditPushButton_clicked()
         return;
     }
 
-    RuleChainEntry entry;
+    codec::RuleChainEntry entry;
     entry.name = name;
     entry.tmoValue = codec::ruleChannelHasValue(outChannel) ? quint16(valueText.toInt()) : 0;
     entry.inChannel = quint16(ui->ruleChainInChComboBox->currentText().toInt());

@@ -76,7 +76,7 @@ private:
     QList<Entry> m_list;
 };
 
-class RuleChain : public EntryTable<RuleChainEntry, &RuleChainEntry::name>
+class RuleChain : public EntryTable<codec::RuleChainEntry, &codec::RuleChainEntry::name>
 {
     Q_OBJECT
 public:
@@ -87,11 +87,11 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
 
 protected:
-    QVariant cell(const RuleChainEntry &entry, int column) const override;
+    QVariant cell(const codec::RuleChainEntry &entry, int column) const override;
     QStringList titles() const override;
 };
 
-class ruleMonitor : public EntryTable<ChainMonitorEntry, &ChainMonitorEntry::tag>
+class ruleMonitor : public EntryTable<codec::ChainMonitorEntry, &codec::ChainMonitorEntry::tag>
 {
     Q_OBJECT
 public:
@@ -101,6 +101,6 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
 
 protected:
-    QVariant cell(const ChainMonitorEntry &entry, int column) const override;
+    QVariant cell(const codec::ChainMonitorEntry &entry, int column) const override;
     QStringList titles() const override;
 };

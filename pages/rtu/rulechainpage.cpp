@@ -31,7 +31,7 @@ RuleChainPage::RuleChainPage(Link *link, QWidget *parent)
     ui->setupUi(this);
 
     for (int i = 0; i < EntryCount; ++i) {
-        RuleChainEntry e;
+        codec::RuleChainEntry e;
         e.index = quint16(i);
         m_ruleChainList.append(e);
     }
@@ -88,7 +88,7 @@ RuleChainPage::~RuleChainPage()
     delete ui;
 }
 
-void RuleChainPage::storeEntry(int index, const RuleChainEntry &entry)
+void RuleChainPage::storeEntry(int index, const codec::RuleChainEntry &entry)
 {
     if (index < 0 || index >= EntryCount)
         return;
@@ -144,7 +144,7 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
     m_link->clearMessage();
     ui->ruleChainAddPushButton->setEnabled(false);
 
-    RuleChainEntry entry;
+    codec::RuleChainEntry entry;
     entry.name = ui->ruleNameLineEdit->text();
     entry.inDeviceId = quint16(ui->ruleInDeviceIDComboBox->currentText().toInt());
     entry.inChannel = quint16(ui->ruleInChComboBox->currentText().toInt());
@@ -185,7 +185,7 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
     m_addTimer->start(pacing::ms(AddPause));
 }
 
-void RuleChainPage::writeRuleChainEntry(const RuleChainEntry &entry, int index)
+void RuleChainPage::writeRuleChainEntry(const codec::RuleChainEntry &entry, int index)
 {
     if (!m_link->device() || index < 0 || index >= EntryCount)
         return;
@@ -261,7 +261,7 @@ void RuleChainPage::ruleChainDelete()
     const int i = entryAtRow(m_menuRow);
     if (i < 0)
         return;
-    RuleChainEntry cleared;
+    codec::RuleChainEntry cleared;
     cleared.index = quint16(i);
     m_ruleChainList[i] = cleared;
     Link::Options options;
@@ -280,7 +280,7 @@ void RuleChainPage::clearList()
 {
     m_blocksLoaded = 0;
     for (int i = 0; i < EntryCount; ++i) {
-        RuleChainEntry cleared;
+        codec::RuleChainEntry cleared;
         cleared.index = quint16(i);
         m_ruleChainList[i] = cleared;
         ui->RuleVIew->setRowHidden(i, true);
@@ -332,7 +332,7 @@ void RuleChainPage::ruleChainTableReadReady(int block, const QVector<quint16> &v
 {
     for (int j = 0; j < 5; ++j) {
         const int e = 5 * block + j;
-        RuleChainEntry entry = codec::decodeRuleEntry(values, codec::RuleEntryRegisters * j);
+        codec::RuleChainEntry entry = codec::decodeRuleEntry(values, codec::RuleEntryRegisters * j);
         entry.index = quint16(e);
         m_ruleChainList[e] = entry;
         // A block answered after the read ended shows its rules itself.

@@ -34,9 +34,9 @@ public:
     explicit RuleChainPage(Link *link, QWidget *parent = nullptr);
     ~RuleChainPage() override;
 
-    const QList<RuleChainEntry> &ruleChainList() const { return m_ruleChainList; }
+    const QList<codec::RuleChainEntry> &ruleChainList() const { return m_ruleChainList; }
     // Stores an edited entry in the window's copy; its index stays.
-    void storeEntry(int index, const RuleChainEntry &entry);
+    void storeEntry(int index, const codec::RuleChainEntry &entry);
 
     // Checks shared by Add and the edit dialog; an empty text means valid.
     static QString nameError(const QString &name);
@@ -61,7 +61,7 @@ private slots:
     void on_ruleIntervalSetPushButton_clicked();
 
 private:
-    void writeRuleChainEntry(const RuleChainEntry &entry, int index);
+    void writeRuleChainEntry(const codec::RuleChainEntry &entry, int index);
     void clearList();
     void showDoneBox();
     void finishTableRead();
@@ -72,7 +72,7 @@ private:
 
     Ui::RuleChainPage *ui;
     Link *m_link;
-    QList<RuleChainEntry> m_ruleChainList;
+    QList<codec::RuleChainEntry> m_ruleChainList;
     RuleChain *m_model = nullptr;
     QMenu *m_menu = nullptr;
     int m_menuRow = -1;          // the row the context menu was opened on
