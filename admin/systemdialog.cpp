@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 #include <QDateTime>
 #include <QIcon>
@@ -114,8 +115,7 @@ void systemDialog::on_globalTSSetPushButton_clicked()
 void systemDialog::showHold(QComboBox *box, const QVector<quint16> &values)
 {
     // Only 0 (OFF) and 1 (ON) are holds; anything else leaves no selection.
-    const quint16 value = codec::valueAt(values, 0);
-    box->setCurrentIndex(value <= 1 ? int(value) : -1);
+    selectIndexOrNone(box, codec::valueAt(values, 0));
 }
 
 void systemDialog::writeHoldSetting(quint16 address, QComboBox *box)

@@ -4,6 +4,7 @@
 #include "link/link.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLineEdit>
 
 bool readIntoLineEdit(Link *link, quint16 address, QLineEdit *edit)
@@ -25,4 +26,9 @@ bool writeLineEditRegister(Link *link, QLineEdit *edit, quint16 address)
     if (!link->device())
         return false;
     return link->write(address, { codec::lineEditValue(edit->text()) });
+}
+
+void selectIndexOrNone(QComboBox *box, int index)
+{
+    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
 }

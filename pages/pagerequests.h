@@ -1,11 +1,13 @@
-// One-register requests that fill or read a single widget, shared by the
-// pages. They go through the link's standard read and write actions.
+// Helpers the pages and dialogs share: one-register requests that fill or
+// read a single widget (through the link's standard read and write actions),
+// and showing a value read from the device in a combo box.
 #pragma once
 
 #include <QtGlobal>
 
 class Link;
 class QAbstractButton;
+class QComboBox;
 class QLineEdit;
 
 // Reads one register into `edit` as a signed decimal number.
@@ -14,3 +16,7 @@ bool readIntoLineEdit(Link *link, quint16 address, QLineEdit *edit);
 bool readIntoCheckBox(Link *link, quint16 address, QAbstractButton *box);
 // Writes `edit`'s decimal text (0 when it is none), low 16 bits, to one register.
 bool writeLineEditRegister(Link *link, QLineEdit *edit, quint16 address);
+
+// Selects item `index` of `box`; an index the box does not have (a value the
+// device should not hold) leaves it without a current item.
+void selectIndexOrNone(QComboBox *box, int index);

@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 #include "pages/radio/netmodel.h"
 #include "tools/asdialog.h"
 
@@ -142,8 +143,7 @@ void GroupNetPage::aesEnableReadReady(const QVector<quint16> &v)
     // Showing the device's setting is no choice of the user's: it must not
     // replace the key on the page with a fresh proposal.
     const QSignalBlocker quiet(ui->aesComboBox);
-    const quint16 value = codec::valueAt(v, 0);
-    ui->aesComboBox->setCurrentIndex(value <= 1 ? value : -1);
+    selectIndexOrNone(ui->aesComboBox, codec::valueAt(v, 0));
 }
 
 void GroupNetPage::on_netAesEnableWrite_clicked()
