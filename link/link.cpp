@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include "link/lineparams.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -7,7 +9,6 @@
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QPointer>
-#include <QSerialPort>
 #include <QTimer>
 #include <QVariant>
 
@@ -99,10 +100,7 @@ bool Link::openSerial(const QString &portName)
     if (!m_device)
         return false;
     m_device->setConnectionParameter(QModbusDevice::SerialPortNameParameter, portName);
-    m_device->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
-    m_device->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-    m_device->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
-    m_device->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+    lineparams::applyTo(m_device);
     if (m_device->state() != QModbusDevice::UnconnectedState)
         return m_device->state() == QModbusDevice::ConnectedState;
     return m_device->connectDevice();

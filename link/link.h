@@ -78,7 +78,7 @@ public:
     QModbusDevice::State state() const;
     bool isConnected() const { return state() == QModbusDevice::ConnectedState; }
 
-    // Opens the serial link with the bridge's fixed line parameters.
+    // Opens the serial link with the bridge's fixed line settings (lineparams.h).
     bool openSerial(const QString &portName);
     void close();
 
