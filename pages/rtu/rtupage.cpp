@@ -12,7 +12,6 @@
 #include <QIntValidator>
 #include <QMenu>
 #include <QMessageBox>
-#include <QModbusReply>
 #include <QTableView>
 #include <QTimer>
 
@@ -77,6 +76,8 @@ void RtuPage::linkClosed()
 {
     sensorConfigLoaded = false;
     m_halvesLoaded = 0;
+    // A closed link ends every request; none of its answers is owed any more.
+    m_readsPending = 0;
 }
 
 // ------------------------------------------------------------------ table
@@ -236,27 +237,18 @@ void RtuPage::on_sensorAddPushButton_clicked()
 
 bool RtuPage::readTableHalf(quint16 start, int firstSlot)
 {
-    QModbusReply *reply = m_link->sendRead(start, quint16(HalfEntries * codec::SensorEntryRegisters));
-    if (!reply)
-        return false;
-    m_pendingReplies.append(reply);
-    connect(reply, &QModbusReply::finished, this, [this, reply, firstSlot] {
-        if (!m_link->reportReadError(reply, HalfEntries * codec::SensorEntryRegisters)) {
-            sensorUpdateReadReady(reply->result().values(), firstSlot);
-            m_link->showMessage(tr("OK!"), 0);
-        }
-        reply->deleteLater();
-    });
-    return true;
-}
-
-bool RtuPage::repliesPending() const
-{
-    for (const QPointer<QModbusReply> &reply : m_pendingReplies) {
-        if (reply && !reply->isFinished())
-            return true;
-    }
-    return false;
+    // The bar keeps the other half's outcome until this half's answer comes.
+    Link::Options options;
+    options.clearStatus = false;
+    const auto decode = [this, firstSlot](const QVector<quint16> &values) {
+        sensorUpdateReadReady(values, firstSlot);
+    };
+    const bool sent = m_link->read(start, quint16(HalfEntries * codec::SensorEntryRegisters), this,
+                                   decode, [this](QModbusDevice::Error) { --m_readsPending; },
+                                   options);
+    if (sent)
+        ++m_readsPending;
+    return sent;
 }
 
 void RtuPage::sensorUpdateReadReady(const QVector<quint16> &values, int firstSlot)
@@ -275,7 +267,7 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     m_link->clearMessage();
     m_reloading = true;
     ui->sensorUpdatePushButton->setEnabled(false);
-    m_pendingReplies.clear();
+    m_readsPending = 0;
     clearSlots();
 
     // Every wait ends early when the page goes away with its window.
@@ -290,11 +282,10 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     // A slow or retrying link may still owe a reply; the rows shown must be
     // those the bridge answered. Each reply ends at the latest with the
     // link's own time-out.
-    while (repliesPending()) {
+    while (m_readsPending > 0) {
         if (!Link::waitWithEvents(100, this))
             return;
     }
-    m_pendingReplies.clear();
     refreshModel();
 
     QPointer<RtuPage> self(this);
