@@ -22,7 +22,8 @@ public:
     static constexpr int EntryCount = 40;
     static constexpr quint16 TableStart = 2000;
     static constexpr int BlockCount = 4;          // read blocks of ten rows
-    static constexpr quint16 BlockRegisters = 90;
+    static constexpr int BlockEntries = 10;
+    static constexpr quint16 BlockRegisters = BlockEntries * codec::MonitorEntryRegisters;
     static constexpr int AutoInterval = 60000;
 
     explicit MonitorPage(Link *link, QWidget *parent = nullptr);

@@ -29,7 +29,8 @@ public:
     static constexpr quint16 LoopTimeRegister = 2400;
     static constexpr quint16 TableStart = 2402;
     static constexpr int BlockCount = 8;        // read blocks of five entries
-    static constexpr quint16 BlockRegisters = 50;
+    static constexpr int BlockEntries = 5;
+    static constexpr quint16 BlockRegisters = BlockEntries * codec::RuleEntryRegisters;
 
     explicit RuleChainPage(Link *link, QWidget *parent = nullptr);
     ~RuleChainPage() override;
