@@ -285,6 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)codec::lineEditValue(text);
         (void)codec::channelNumber(text);
         (void)codec::pollingTimeoutInMilliseconds(text);
+        qint64 number = -1;
+        if (codec::numberInRange(text, 1, 250, &number))
+            NW_CHECK(number >= 1 && number <= 250);
         break;
     }
     case 17: {  // I/O channels and currents

@@ -299,6 +299,11 @@ QString firstProblemText(QFlags<Problem> problems, const QList<QPair<Problem, QS
 // caller can refuse it rather than store its low bits.
 bool unsignedFieldValue(const QString &text, quint32 max, quint32 *value);
 
+// A field for a whole decimal number from `low` to `high`: blanks around it
+// are ignored, empty text is no number. Returns false for anything else, so
+// the caller can refuse it rather than store its low bits.
+bool numberInRange(const QString &text, qint64 low, qint64 high, qint64 *value = nullptr);
+
 // What is wrong with a sensor entry typed by the user. Every problem found is
 // returned, so the Add button and the edit dialog each report the first one
 // in their own order and words while accepting exactly the same entries.

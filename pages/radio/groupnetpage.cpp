@@ -74,13 +74,6 @@ void GroupNetPage::asSettingAction()
     dialog->show();
 }
 
-void GroupNetPage::readUnsigned(quint16 address, QLineEdit *edit)
-{
-    m_link->readSingleRegister(address, edit, [edit](const QVector<quint16> &v) {
-        edit->setText(QString::number(codec::valueAt(v, 0)));
-    });
-}
-
 // The whole number is checked, not just its low 16 bits: 65537 is no time-out
 // of one second.
 void GroupNetPage::writeInRange(QLineEdit *edit, quint16 address, int low, int high,
@@ -89,9 +82,8 @@ void GroupNetPage::writeInRange(QLineEdit *edit, quint16 address, int low, int h
     if (!m_link->device())
         return;
     m_link->clearMessage();
-    bool ok = false;
-    const qlonglong value = edit->text().toLongLong(&ok, 10);
-    if (!ok || value < low || value > high) {
+    qint64 value = 0;
+    if (!codec::numberInRange(edit->text(), low, high, &value)) {
         showError(message);
         return;
     }
@@ -100,7 +92,7 @@ void GroupNetPage::writeInRange(QLineEdit *edit, quint16 address, int low, int h
 
 void GroupNetPage::on_netSIDRead_clicked()
 {
-    readUnsigned(SourceIdRegister, ui->srcIDLineEdit);
+    readUnsignedIntoLineEdit(m_link, SourceIdRegister, ui->srcIDLineEdit);
 }
 
 void GroupNetPage::on_netSIDWrite_clicked()
@@ -111,7 +103,7 @@ void GroupNetPage::on_netSIDWrite_clicked()
 
 void GroupNetPage::on_netTimeoutRead_clicked()
 {
-    readUnsigned(ResponseTimeoutRegister, ui->ResTOutlineEdit);
+    readUnsignedIntoLineEdit(m_link, ResponseTimeoutRegister, ui->ResTOutlineEdit);
 }
 
 void GroupNetPage::on_netTimeoutWrite_clicked()
@@ -122,7 +114,7 @@ void GroupNetPage::on_netTimeoutWrite_clicked()
 
 void GroupNetPage::on_LCTimeoutRead_clicked()
 {
-    readUnsigned(LcTimeoutRegister, ui->LCTimeOutlineEdit);
+    readUnsignedIntoLineEdit(m_link, LcTimeoutRegister, ui->LCTimeOutlineEdit);
 }
 
 void GroupNetPage::on_LCTimeoutWrite_clicked()

@@ -68,9 +68,8 @@ void SerialPage::on_serialBtn_clicked()
                                     "Modbus address."));
         return;
     }
-    bool ok = false;
-    const int address = ui->portEdit_2->text().toInt(&ok);
-    if (!ok || address < 1 || address > 250) {
+    qint64 address = 0;
+    if (!codec::numberInRange(ui->portEdit_2->text(), 1, 250, &address)) {
         QMessageBox::information(nullptr, tr("Error"),
                                  tr("Device Modbus Address Should between 1 and 250!"));
         return;

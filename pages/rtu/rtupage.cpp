@@ -4,6 +4,7 @@
 #include "link/codec.h"
 #include "link/link.h"
 #include "link/pacing.h"
+#include "pages/pagerequests.h"
 #include "pages/rtu/sensor_edit.h"
 #include "pages/rtu/sensormodel.h"
 
@@ -134,12 +135,7 @@ void RtuPage::clearSlots()
 {
     m_halvesLoaded = 0;
     for (int s = 0; s < SlotCount; ++s) {
-        SensorEntry &e = m_sensorList[s];
-        e.name.clear();
-        e.slaveId = 0;
-        e.functionCode = 0;
-        e.plcAddress = 0;
-        e.registerQuantity = 0;
+        m_sensorList[s].setFields(codec::SensorFields());
         setRowShown(s, false);
     }
 }
@@ -389,12 +385,7 @@ void RtuPage::sensDelete()
     m_targetSlot = -1;
     if (slot < 0)
         return;
-    SensorEntry &e = m_sensorList[slot];
-    e.name.clear();
-    e.slaveId = 0;
-    e.functionCode = 0;
-    e.plcAddress = 0;
-    e.registerQuantity = 0;
+    m_sensorList[slot].setFields(codec::SensorFields());
     // An open edit of the deleted entry would write it back on confirm.
     if (m_editDialog && m_editDialog->isVisible() && m_editDialog->slot() == slot)
         m_editDialog->reject();
@@ -411,25 +402,13 @@ void RtuPage::on_sensorIntervalCheckPushButton_clicked()
     if (!m_link->device())
         return;
     ui->sensorIntervalLineEdit->clear();
-    RequestOptions options;
-    options.showOk = false;
-    m_link->read(UploadIntervalRegister, 1, this, [this](const QVector<quint16> &v) {
-        ui->sensorIntervalLineEdit->setText(QString::number(codec::valueAt(v, 0)));
-    }, options);
+    readUnsignedIntoLineEdit(m_link, UploadIntervalRegister, ui->sensorIntervalLineEdit, false);
 }
 
 void RtuPage::on_sensorIntervalSetPushButton_clicked()
 {
-    if (!m_link->device())
-        return;
-    m_link->clearMessage();
-    bool ok = false;
-    const int seconds = ui->sensorIntervalLineEdit->text().trimmed().toInt(&ok);
-    if (!ok || seconds < 0 || seconds > 0xFFFF) {
-        m_link->showMessage(tr("Upload interval must be a whole number from 0 to 65535!"), 0);
-        return;
-    }
-    m_link->write(UploadIntervalRegister, { quint16(seconds) }, this);
+    writeNumberInRange(m_link, ui->sensorIntervalLineEdit, UploadIntervalRegister, 0, 0xFFFF,
+                       tr("Upload interval must be a whole number from 0 to 65535!"));
 }
 
 // ------------------------------------------------------------------ polling time-out
