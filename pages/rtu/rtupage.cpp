@@ -200,15 +200,7 @@ void RtuPage::on_sensorAddPushButton_clicked()
         return;
     }
 
-    // Only the bridge's 20 entries may be used: a slot beyond them would be
-    // written into the registers that follow the table.
-    int slot = -1;
-    for (int s = 0; s < TableSize; ++s) {
-        if (m_sensorList.at(s).name.isEmpty()) {
-            slot = s;
-            break;
-        }
-    }
+    const int slot = firstFreeSlot();
     if (slot < 0) {
         refreshModel();
         refuse(tr("All %1 RTU entries are in use. Delete an entry before adding another one.")
@@ -217,16 +209,24 @@ void RtuPage::on_sensorAddPushButton_clicked()
     }
 
     SensorEntry entry;
-    entry.name = name;
-    entry.slaveId = quint8(slaveId);
-    entry.functionCode = quint8(functionCode);
-    entry.plcAddress = quint32(address);
-    entry.registerQuantity = qint16(quantity);
-    writeSensorEntry(entry, slot);
+    entry.setFields({ name, quint8(slaveId), quint8(functionCode), quint32(address),
+                      qint16(quantity) });
     entry.sequence = quint32(slot);
+    writeSensorEntry(entry, slot);
     m_sensorList[slot] = entry;
     refreshModel();
     setRowShown(slot, true);
+}
+
+// Only the bridge's 20 entries may be used: a slot beyond them would be
+// written into the registers that follow the table.
+int RtuPage::firstFreeSlot() const
+{
+    for (int s = 0; s < TableSize; ++s) {
+        if (m_sensorList.at(s).name.isEmpty())
+            return s;
+    }
+    return -1;
 }
 
 // ------------------------------------------------------------------ Reload

@@ -66,6 +66,7 @@ private:
     void showNamedRows(int first, int last);
     void setRowShown(int row, bool shown);
     int slotOfRow(int row) const;
+    int firstFreeSlot() const;
     void onSensorEditDone(int slot, const SensorEntry &entry);
     void snesorTimeOutReadyRead(const QVector<quint16> &values);
     QString modelName() const;
