@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 #include <QDateTime>
 #include <QIcon>
@@ -97,7 +98,7 @@ void systemDialog::on_globalTSCheckPushButton_clicked()
 
 void systemDialog::globalTSChkReadReady(const QVector<quint16> &values)
 {
-    ui->globalTSLineEdit->setText(codec::localTimeText(codec::clockSeconds(values)));
+    ui->globalTSLineEdit->setText(codec::localTimeText(codec::timestampFromRegisters(values)));
 }
 
 void systemDialog::on_globalTSSetPushButton_clicked()
@@ -105,8 +106,8 @@ void systemDialog::on_globalTSSetPushButton_clicked()
     // One reading of the PC clock, so the field shows exactly what is written.
     const qint64 seconds = QDateTime::currentSecsSinceEpoch();
     ui->globalTSLineEdit->setText(codec::localTimeText(seconds));
-    m_link->write(ClockStart, codec::clockRegisters(quint32(seconds)), this, Link::WriteDone(),
-                  serverOne(true));
+    m_link->write(ClockStart, codec::timestampToRegisters(quint32(seconds)), this,
+                  Link::WriteDone(), serverOne(true));
 }
 
 // ---------------------------------------------------------------- output holds
@@ -114,8 +115,7 @@ void systemDialog::on_globalTSSetPushButton_clicked()
 void systemDialog::showHold(QComboBox *box, const QVector<quint16> &values)
 {
     // Only 0 (OFF) and 1 (ON) are holds; anything else leaves no selection.
-    const quint16 value = codec::valueAt(values, 0);
-    box->setCurrentIndex(value <= 1 ? int(value) : -1);
+    selectIndexOrNone(box, codec::valueAt(values, 0));
 }
 
 void systemDialog::writeHoldSetting(quint16 address, QComboBox *box)

@@ -11,6 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
+using codec::ChainMonitorEntry;
+using codec::RuleChainEntry;
+using codec::ScanMapEntry;
+
 #define NW_CHECK(cond) do { if (!(cond)) abort(); } while (0)
 
 namespace {
@@ -267,8 +271,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     case 15: {  // clock, schedule, time stamps
         const QVector<quint16> regs = in.regs();
-        const quint32 seconds = codec::clockSeconds(regs);
-        NW_CHECK(codec::clockSeconds(codec::clockRegisters(seconds)) == seconds);
+        const quint32 seconds = codec::timestampFromRegisters(regs);
         NW_CHECK(codec::timestampFromRegisters(codec::timestampToRegisters(seconds)) == seconds);
         const quint32 mask = codec::scheduleMaskFromRegisters(regs);
         NW_CHECK(mask <= 0xFFFFFF);
@@ -282,6 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)codec::lineEditValue(text);
         (void)codec::channelNumber(text);
         (void)codec::pollingTimeoutInMilliseconds(text);
+        qint64 number = -1;
+        if (codec::numberInRange(text, 1, 250, &number))
+            NW_CHECK(number >= 1 && number <= 250);
         break;
     }
     case 17: {  // I/O channels and currents

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <cstdlib>
 
+using codec::EventLogEntry;
+
 #define NW_CHECK(cond) do { if (!(cond)) abort(); } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -3,8 +3,6 @@
 #include "link/link.h"
 #include "link/pacing.h"
 
-#include <QModbusClient>
-#include <QModbusReply>
 #include <QTimer>
 
 BlockReader::BlockReader(Link *link, quint16 start, quint16 blockRegisters, int blockCount,
@@ -29,11 +27,17 @@ bool BlockReader::start()
 void BlockReader::next()
 {
     if (m_step < m_blockCount) {
-        const quint16 start = quint16(m_start + m_blockRegisters * m_step);
-        ++m_step;
+        const int block = m_step++;
+        // The link checks each reply; the page shows the blocks' outcome.
+        Link::Options options;
+        options.showOk = false;
+        options.clearStatus = false;
         // A refused request has shown its error; the pause is kept all the same.
-        if (QModbusReply *reply = m_link->sendRead(start, m_blockRegisters))
-            connect(reply, &QModbusReply::finished, this, &BlockReader::onReply);
+        m_link->read(quint16(m_start + m_blockRegisters * block), m_blockRegisters, this,
+                     [this, block](const QVector<quint16> &values) {
+                         emit blockRead(block, values, !isReading());
+                     },
+                     options);
         m_timer->start(pacing::ms(m_blockPause));
         return;
     }
@@ -45,19 +49,4 @@ void BlockReader::next()
     }
     m_step = 0;
     emit finished();
-}
-
-void BlockReader::onReply()
-{
-    auto *reply = qobject_cast<QModbusReply *>(sender());
-    if (!reply)
-        return;
-    reply->deleteLater();
-    if (m_link->reportReadError(reply, m_blockRegisters))
-        return;
-    const QModbusDataUnit unit = reply->result();
-    const int offset = int(unit.startAddress()) - m_start;
-    const int block = offset / m_blockRegisters;
-    if (offset >= 0 && offset % m_blockRegisters == 0 && block < m_blockCount)
-        emit blockRead(block, unit.values(), !isReading());
 }

@@ -1,10 +1,11 @@
 // Reads a long table in equal blocks, one request per pause, the way the
 // device wants its rule chain and chain monitor read: block 0, pause, block 1,
 // pause, ... then a last wait while the page shows the result to come, then
-// finished(). Every block's reply is checked (errors on the status bar, a
-// reply of the wrong length is an error) and handed over by the reply's own
-// start address, so a refused or lost block cannot shift the others; a block
-// answered after the read has ended still arrives, marked late.
+// finished(). Every block is read through the link, which checks its reply
+// (errors on the status bar, a reply of the wrong length is an error), and
+// handed over with the number of the block it asked for, so a refused or lost
+// block cannot shift the others; a block answered after the read has ended
+// still arrives, marked late.
 #pragma once
 
 #include <QObject>
@@ -31,7 +32,6 @@ signals:
 
 private:
     void next();
-    void onReply();
 
     Link *m_link;
     const quint16 m_start;

@@ -1,3 +1,4 @@
+// The register encodings; see codec.h. The blocks follow the header's order.
 #include "link/codec.h"
 
 #include <QByteArray>
@@ -9,6 +10,30 @@
 #include <cmath>
 
 namespace codec {
+
+// ---- Register values --------------------------------------------------------
+
+quint16 valueAt(const QVector<quint16> &values, int index)
+{
+    return index >= 0 && index < values.size() ? values.at(index) : 0;
+}
+
+// Register `i` of the entry at `offset`, 0 when the reply lacks it. Summed in
+// 64 bits: an offset near the end of the int range has no registers after it.
+static quint16 entryValue(const QVector<quint16> &values, int offset, int i)
+{
+    const qint64 index = qint64(offset) + i;
+    return index >= 0 && index < values.size() ? values.at(int(index)) : 0;
+}
+
+quint16 lineEditValue(const QString &text)
+{
+    bool ok = false;
+    const qlonglong v = text.toLongLong(&ok, 10);
+    return ok ? quint16(v & 0xFFFF) : 0;
+}
+
+// ---- Register text ----------------------------------------------------------
 
 QString registersToText(const QVector<quint16> &values)
 {
@@ -44,41 +69,34 @@ QVector<quint16> textToRegisters(const QString &text, int count)
     return regs;
 }
 
-quint16 lineEditValue(const QString &text)
+QString zeroEndedText(const QVector<quint16> &values)
 {
-    bool ok = false;
-    const qlonglong v = text.toLongLong(&ok, 10);
-    return ok ? quint16(v & 0xFFFF) : 0;
+    const QString text = registersToText(values);
+    const int zero = text.indexOf(QChar(0));
+    return zero < 0 ? text : text.left(zero);
 }
 
-quint16 valueAt(const QVector<quint16> &values, int index)
+QString entryName(const QVector<quint16> &values, int offset)
 {
-    return index >= 0 && index < values.size() ? values.at(index) : 0;
+    return zeroEndedText({ entryValue(values, offset, 0), entryValue(values, offset, 1),
+                           entryValue(values, offset, 2), entryValue(values, offset, 3) });
 }
 
-// Register `i` of the entry at `offset`, 0 when the reply lacks it. Summed in
-// 64 bits: an offset near the end of the int range has no registers after it.
-static quint16 entryValue(const QVector<quint16> &values, int offset, int i)
+bool isLatin1Text(const QString &text)
 {
-    const qint64 index = qint64(offset) + i;
-    return index >= 0 && index < values.size() ? values.at(int(index)) : 0;
+    for (QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
 }
 
-} // namespace codec
-
-namespace codec {
-
-QString ruleTypeText(int code)
+bool isRegisterText(const QString &text)
 {
-    static const char *const names[] = { "V-V", "V-A", "A-V", "A-A" };
-    return code >= 0 && code < 4 ? QString::fromLatin1(names[code]) : QString();
+    return isLatin1Text(text) && !text.contains(QChar(0));
 }
 
-} // namespace codec
-
-// ---- Radio and network pages.
-
-namespace codec {
+// ---- Hex text ---------------------------------------------------------------
 
 static QString hexByte(int b)
 {
@@ -137,6 +155,8 @@ bool parseHexBlock(const QString &text, int byteCount, QVector<quint16> *registe
     return true;
 }
 
+// ---- Radio and group network ------------------------------------------------
+
 QString loraFrequencyText(quint16 value)
 {
     return QString::number(value / 10.0, 'g', 4);
@@ -163,6 +183,18 @@ QVector<quint16> flagsToBitmap(const QVector<bool> &flags, int registerCount)
             regs[m / 16] |= quint16(1u << (m % 16));
     return regs;
 }
+
+const char AesKeyAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+
+QString proposeAesKey()
+{
+    QString key;
+    for (int i = 0; i < 16; ++i)
+        key.append(QLatin1Char(AesKeyAlphabet[QRandomGenerator::system()->bounded(36)]));
+    return key;
+}
+
+// ---- Auto scan map ----------------------------------------------------------
 
 QList<ScanMapEntry> scanMapFromRegisters(const QVector<quint16> &registers, int entryCount)
 {
@@ -205,19 +237,7 @@ bool scanRowForSecondHalf(const ScanMapEntry &e)
     return e.id != 0 || e.functionCode != 0 || e.reg != 0;
 }
 
-const char AesKeyAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-
-QString proposeAesKey()
-{
-    QString key;
-    for (int i = 0; i < 16; ++i)
-        key.append(QLatin1Char(AesKeyAlphabet[QRandomGenerator::system()->bounded(36)]));
-    return key;
-}
-
-} // namespace codec
-
-namespace codec {
+// ---- Analog and PWM I/O channels --------------------------------------------
 
 quint16 channelRegister(quint16 base, int channel, int stride)
 {
@@ -243,49 +263,7 @@ quint16 microampsFromMilliamps(double milliamps)
     return micro >= 65535.0 ? quint16(65535) : quint16(micro);
 }
 
-} // namespace codec
-
-// ---------------------------------------------------------------------------
-// RTU sensor table and sensor timing.
-
-namespace codec {
-
-QVector<quint16> sensorEntryToRegisters(const SensorFields &entry)
-{
-    QVector<quint16> regs = textToRegisters(entry.name.left(8), 4);
-    regs.append(quint16(entry.functionCode << 8 | entry.slaveId));
-    regs.append(quint16(entry.plcAddress & 0xFFFF));
-    regs.append(quint16(entry.registerQuantity));
-    return regs;
-}
-
-SensorFields sensorEntryFromRegisters(const QVector<quint16> &values, int offset)
-{
-    SensorFields entry;
-    for (int i = 0; i < 8; ++i) {
-        const quint16 v = entryValue(values, offset, i / 2);
-        const quint8 byte = i % 2 == 0 ? quint8(v >> 8) : quint8(v & 0xFF);
-        if (byte == 0)
-            break;
-        entry.name.append(QChar(byte));
-    }
-    const quint16 codes = entryValue(values, offset, 4);
-    entry.functionCode = quint8(codes >> 8);
-    entry.slaveId = quint8(codes & 0xFF);
-    entry.plcAddress = entryValue(values, offset, 5);
-    entry.registerQuantity = qint16(entryValue(values, offset, 6));
-    return entry;
-}
-
-quint32 scheduleMaskFromRegisters(const QVector<quint16> &values)
-{
-    return quint32(valueAt(values, 0) & 0xFF) << 16 | valueAt(values, 1);
-}
-
-QVector<quint16> scheduleMaskToRegisters(quint32 mask)
-{
-    return { quint16((mask >> 16) & 0xFF), quint16(mask & 0xFFFF) };
-}
+// ---- Clock and time ---------------------------------------------------------
 
 quint32 timestampFromRegisters(const QVector<quint16> &values)
 {
@@ -313,6 +291,39 @@ QString timeZoneText(int minutes)
     return QStringLiteral("UTC+ %1 : %2").arg((-m) / 60).arg(part((-m) % 60));
 }
 
+// ---- RTU sensor entries and sensor timing -----------------------------------
+
+QVector<quint16> sensorEntryToRegisters(const SensorFields &entry)
+{
+    QVector<quint16> regs = textToRegisters(entry.name.left(8), 4);
+    regs.append(quint16(entry.functionCode << 8 | entry.slaveId));
+    regs.append(quint16(entry.plcAddress & 0xFFFF));
+    regs.append(quint16(entry.registerQuantity));
+    return regs;
+}
+
+SensorFields sensorEntryFromRegisters(const QVector<quint16> &values, int offset)
+{
+    SensorFields entry;
+    entry.name = entryName(values, offset);
+    const quint16 codes = entryValue(values, offset, 4);
+    entry.functionCode = quint8(codes >> 8);
+    entry.slaveId = quint8(codes & 0xFF);
+    entry.plcAddress = entryValue(values, offset, 5);
+    entry.registerQuantity = qint16(entryValue(values, offset, 6));
+    return entry;
+}
+
+quint32 scheduleMaskFromRegisters(const QVector<quint16> &values)
+{
+    return quint32(valueAt(values, 0) & 0xFF) << 16 | valueAt(values, 1);
+}
+
+QVector<quint16> scheduleMaskToRegisters(quint32 mask)
+{
+    return { quint16((mask >> 16) & 0xFF), quint16(mask & 0xFFFF) };
+}
+
 bool pollingTimeoutInMilliseconds(const QString &modelName)
 {
     return modelName.contains(QLatin1String("NB500"));
@@ -328,25 +339,12 @@ quint16 pollingTimeoutRegister(int seconds, const QString &modelName)
     return quint16(pollingTimeoutInMilliseconds(modelName) ? seconds * 1000 : seconds);
 }
 
-} // namespace codec
+// ---- Rule chain and chain monitor -------------------------------------------
 
-// ---- Rule chain and chain monitor entries ----
-
-namespace codec {
-
-QString entryName(const QVector<quint16> &values, int offset)
+QString ruleTypeText(int code)
 {
-    QString name;
-    for (int r = 0; r < 4; ++r) {
-        const quint16 v = entryValue(values, offset, r);
-        if ((v >> 8) == 0)
-            break;
-        name.append(QChar(v >> 8));
-        if ((v & 0xFF) == 0)
-            break;
-        name.append(QChar(v & 0xFF));
-    }
-    return name;
+    static const char *const names[] = { "V-V", "V-A", "A-V", "A-A" };
+    return code >= 0 && code < 4 ? QString::fromLatin1(names[code]) : QString();
 }
 
 RuleChainEntry decodeRuleEntry(const QVector<quint16> &values, int offset)
@@ -370,6 +368,11 @@ QVector<quint16> ruleEntryRegisters(const RuleChainEntry &entry)
     return regs;
 }
 
+bool ruleChannelHasValue(int outChannel)
+{
+    return outChannel == 4 || outChannel == 5;
+}
+
 ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset)
 {
     ChainMonitorEntry e;
@@ -377,16 +380,12 @@ ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset)
     e.value = entryValue(values, offset, 4);
     e.type = entryValue(values, offset, 5);
     e.result = entryValue(values, offset, 6);
-    const quint32 seconds = quint32(entryValue(values, offset, 7)) << 16 | entryValue(values, offset, 8);
-    e.timeStamp = localTimeText(seconds);
+    e.timeStamp = localTimeText(
+        timestampFromRegisters({ entryValue(values, offset, 7), entryValue(values, offset, 8) }));
     return e;
 }
 
-} // namespace codec
-
-// ---- Event log ------------------------------------------------------------
-
-namespace codec {
+// ---- Event log --------------------------------------------------------------
 
 static quint32 littleEndian(const QByteArray &bytes, int at, int size)
 {
@@ -452,16 +451,7 @@ QByteArray eventLogExportLine(const EventLogEntry &e)
     return line;
 }
 
-} // namespace codec
-
-namespace codec {
-
-QString zeroEndedText(const QVector<quint16> &values)
-{
-    const QString text = registersToText(values);
-    const int zero = text.indexOf(QChar(0));
-    return zero < 0 ? text : text.left(zero);
-}
+// ---- System settings --------------------------------------------------------
 
 QString versionText(const QVector<quint16> &values)
 {
@@ -474,25 +464,6 @@ QString versionText(const QVector<quint16> &values)
 bool serialNumberUnset(const QVector<quint16> &values)
 {
     return !values.isEmpty() && (values.first() >> 8) == 0xFF;
-}
-
-bool isRegisterText(const QString &text)
-{
-    for (QChar c : text) {
-        if (c.unicode() == 0 || c.unicode() > 0xFF)
-            return false;
-    }
-    return true;
-}
-
-quint32 clockSeconds(const QVector<quint16> &values)
-{
-    return quint32(valueAt(values, 0)) << 16 | valueAt(values, 1);
-}
-
-QVector<quint16> clockRegisters(quint32 seconds)
-{
-    return { quint16(seconds >> 16), quint16(seconds & 0xFFFF) };
 }
 
 } // namespace codec

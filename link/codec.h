@@ -1,5 +1,10 @@
 // Register encodings: pure functions that turn holding-register values into
-// what the pages show and back. Widgets call these; they never do bit work.
+// what the pages show and back, and the checks of what the user types.
+// Widgets call these and choose their own message texts; they never do bit
+// work. One block per topic, in this order: register values, register text,
+// hex text, radio and group network, auto scan map, I/O channels, clock and
+// time, RTU sensor entries and timing, rule chain and chain monitor, event
+// log, system settings, checks of typed entries (link/entrychecks.cpp).
 #pragma once
 
 #include <QFlags>
@@ -11,6 +16,20 @@
 class QModbusDataUnit;
 
 namespace codec {
+
+// ---- Register values --------------------------------------------------------
+
+// The register at `index`, or 0 when the reply did not carry that many.
+quint16 valueAt(const QVector<quint16> &values, int index);
+
+// A register read as a signed 16-bit number.
+inline int signedValue(quint16 value) { return static_cast<qint16>(value); }
+
+// The register value a line edit's text stands for: a base-10 integer kept to
+// its low 16 bits; text that does not convert gives 0 (so "-1" gives 0xFFFF).
+quint16 lineEditValue(const QString &text);
+
+// ---- Register text ----------------------------------------------------------
 
 // Register text: two 8-bit characters per register, the first in the high
 // byte. Every register is decoded; zero bytes stay in the text as U+0000.
@@ -24,59 +43,21 @@ QString registersToText(const QModbusDataUnit &unit);
 // callers that write into a fixed block limit the length first.
 QVector<quint16> textToRegisters(const QString &text, int count);
 
-// The register value a line edit's text stands for: a base-10 integer kept to
-// its low 16 bits; text that does not convert gives 0 (so "-1" gives 0xFFFF).
-quint16 lineEditValue(const QString &text);
+// Register text up to (not including) the first zero byte.
+QString zeroEndedText(const QVector<quint16> &values);
 
-// A field for an unsigned number of at most `max`: empty text counts as 0,
-// otherwise the text must be a whole decimal number from 0 to `max`. Returns
-// false for anything else (negative, fraction, letters, too large), so the
-// caller can refuse it rather than store its low bits.
-bool unsignedFieldValue(const QString &text, quint32 max, quint32 *value);
+// The name of an entry: up to four registers from `offset`, ended by the
+// first zero byte (or a register the reply lacks), so at most 8 characters.
+QString entryName(const QVector<quint16> &values, int offset);
 
-// The text a caller gives the first problem of `order` that `problems`
-// holds (an empty text for none): each page keeps its own order and words.
-template <typename Problem>
-QString firstProblemText(QFlags<Problem> problems, const QList<QPair<Problem, QString>> &order)
-{
-    for (const auto &entry : order) {
-        if (problems.testFlag(entry.first))
-            return entry.second;
-    }
-    return QString();
-}
+// True when every character has a one-byte code (Latin-1, U+0000 included),
+// so textToRegisters stores it as typed.
+bool isLatin1Text(const QString &text);
+// True when every character can be stored as one non-zero register byte
+// (Latin-1, not U+0000), so the text reads back exactly as it was written.
+bool isRegisterText(const QString &text);
 
-// A register read as a signed 16-bit number.
-inline int signedValue(quint16 value) { return static_cast<qint16>(value); }
-
-// The register at `index`, or 0 when the reply did not carry that many.
-quint16 valueAt(const QVector<quint16> &values, int index);
-
-} // namespace codec
-
-namespace codec {
-
-// The rule chain's conversion type: 0 "V-V", 1 "V-A", 2 "A-V", 3 "A-A";
-// any other code has no text.
-QString ruleTypeText(int code);
-
-} // namespace codec
-
-// ---- Radio and network pages: LoRaWAN hex text, LoRa frequency, group net
-// destination bitmap, auto scan map.
-
-// One row of the auto scan map: two registers, (functionCode << 8 | id), reg.
-struct ScanMapEntry {
-    quint8 id = 0;
-    quint8 functionCode = 0;
-    quint16 reg = 0;
-    bool operator==(const ScanMapEntry &o) const
-    {
-        return id == o.id && functionCode == o.functionCode && reg == o.reg;
-    }
-};
-
-namespace codec {
+// ---- Hex text ---------------------------------------------------------------
 
 // Hex byte text: every register as two bytes, high byte first, each byte as
 // two upper-case hex digits, bytes separated by single blanks.
@@ -92,6 +73,8 @@ QVector<quint16> hexTextToRegisters(const QString &text);
 // either case, blanks around it ignored. Returns false for anything else.
 bool parseHexBlock(const QString &text, int byteCount, QVector<quint16> *registers);
 
+// ---- Radio and group network ------------------------------------------------
+
 // LoRa carrier frequency register (MHz x 10) as the page shows it: at most
 // four significant digits (4330 gives "433", 4705 gives "470.5").
 QString loraFrequencyText(quint16 value);
@@ -102,8 +85,25 @@ QVector<bool> bitmapToFlags(const QVector<quint16> &registers, int idCount);
 // `registerCount` registers from the flags; IDs beyond the block are ignored.
 QVector<quint16> flagsToBitmap(const QVector<bool> &flags, int registerCount);
 
-// Auto scan map: entries from register pairs, padded with empty entries to
-// `entryCount`.
+// An AES key proposal: 16 characters of digits and lower-case letters drawn
+// from the operating system's cryptographic generator.
+QString proposeAesKey();
+extern const char AesKeyAlphabet[];
+
+// ---- Auto scan map ----------------------------------------------------------
+
+// One row of the auto scan map: two registers, (functionCode << 8 | id), reg.
+struct ScanMapEntry {
+    quint8 id = 0;
+    quint8 functionCode = 0;
+    quint16 reg = 0;
+    bool operator==(const ScanMapEntry &o) const
+    {
+        return id == o.id && functionCode == o.functionCode && reg == o.reg;
+    }
+};
+
+// Entries from register pairs, padded with empty entries to `entryCount`.
 QList<ScanMapEntry> scanMapFromRegisters(const QVector<quint16> &registers, int entryCount);
 // The registers of one half of the map: the rows that `qualifies` accepts,
 // compacted in row order, then zero entries up to `entryCount` entries.
@@ -115,16 +115,7 @@ QVector<quint16> scanMapHalf(const QList<ScanMapEntry> &rows, int entryCount,
 bool scanRowForFirstHalf(const ScanMapEntry &e);
 bool scanRowForSecondHalf(const ScanMapEntry &e);
 
-// An AES key proposal: 16 characters of digits and lower-case letters drawn
-// from the operating system's cryptographic generator.
-QString proposeAesKey();
-extern const char AesKeyAlphabet[];
-
-} // namespace codec
-
-namespace codec {
-
-// Analog and PWM I/O channels.
+// ---- Analog and PWM I/O channels --------------------------------------------
 
 // The register of an I/O channel: the row's base address plus the channel
 // number times `stride` (2 for the PWM rows, which take a register pair),
@@ -147,12 +138,25 @@ QString microampsText(quint16 microamps, int digits);
 // the range; the result is clamped to 0..65535.
 quint16 microampsFromMilliamps(double milliamps);
 
-} // namespace codec
+// ---- Clock and time ---------------------------------------------------------
 
-// ---------------------------------------------------------------------------
-// RTU sensor table and sensor timing.
+// A time stamp in two registers (the device clock, a monitor row's time):
+// seconds since 1970-01-01 00:00 UTC as an unsigned 32-bit number, high 16
+// bits in the first register (a missing register reads as 0).
+quint32 timestampFromRegisters(const QVector<quint16> &values);
+QVector<quint16> timestampToRegisters(quint32 seconds);
 
-namespace codec {
+// Seconds since 1970-01-01 00:00:00 UTC as this computer's local date and
+// time, "yyyy-MM-dd hh:mm:ss ddd" with the local language's short day name:
+// how the sensor time, the monitor and event-log time stamps and the device
+// clock are shown.
+QString localTimeText(qint64 seconds);
+
+// A time-zone register (signed minutes, UTC minus local time) as shown to the
+// user: -480 is "UTC+ 8 : 00", 300 is "UTC -5 : 00".
+QString timeZoneText(int minutes);
+
+// ---- RTU sensor entries and sensor timing -----------------------------------
 
 // The fields of one RTU sensor entry as the bridge stores them.
 struct SensorFields {
@@ -171,46 +175,14 @@ constexpr int SensorEntryRegisters = 7;
 // and register quantity (low 16 bits each) in registers 5 and 6.
 QVector<quint16> sensorEntryToRegisters(const SensorFields &entry);
 
-// Decodes the entry block that starts at `offset` in `values`. The name ends
-// at the first zero byte or after 8 characters; missing registers count as 0.
+// Decodes the entry block that starts at `offset` in `values`. The name is
+// the entry name (see entryName); missing registers count as 0.
 SensorFields sensorEntryFromRegisters(const QVector<quint16> &values, int offset = 0);
-
-// What is wrong with a sensor entry typed by the user. Every problem found is
-// returned, so the Add button and the edit dialog each report the first one
-// in their own order and words while accepting exactly the same entries.
-enum SensorEntryProblem {
-    SensorNameTooLong = 0x01,         // more than 8 characters
-    SensorNameEmpty = 0x02,
-    SensorNameNotRegisterText = 0x04, // would not read back as typed
-    SensorSlaveIdOutOfRange = 0x08,   // not 1 to 247
-    SensorFunctionCodeInvalid = 0x10, // not 1 to 4
-    SensorQuantityOutOfRange = 0x20,  // not 1 to sensorQuantityLimit()
-    SensorAddressOutOfRange = 0x40,   // not 1 to 65535
-};
-Q_DECLARE_FLAGS(SensorEntryProblems, SensorEntryProblem)
-SensorEntryProblems sensorEntryProblem(const QString &name, qint64 slaveId, int functionCode,
-                                       qint64 plcAddress, qint64 registerQuantity);
-// The most registers (function codes 3 and 4: 10) or bits (otherwise: 80)
-// an entry may read.
-int sensorQuantityLimit(int functionCode);
 
 // The hourly schedule: a 24-bit mask, bit h for hour h:00. Register 800
 // carries hours 16 to 23 in its low byte, register 801 hours 0 to 15.
 quint32 scheduleMaskFromRegisters(const QVector<quint16> &values);
 QVector<quint16> scheduleMaskToRegisters(quint32 mask);
-
-// The device clock: seconds since 1970-01-01 UTC, high half first.
-quint32 timestampFromRegisters(const QVector<quint16> &values);
-QVector<quint16> timestampToRegisters(quint32 seconds);
-// Seconds since 1970-01-01 00:00:00 UTC as this computer's local date and
-// time, "yyyy-MM-dd hh:mm:ss ddd" with the local language's short day name:
-// how the sensor time, the monitor and event-log time stamps and the device
-// clock are shown.
-QString localTimeText(qint64 seconds);
-
-// A time-zone register (signed minutes, UTC minus local time) as shown to the
-// user: -480 is "UTC+ 8 : 00", 300 is "UTC -5 : 00".
-QString timeZoneText(int minutes);
 
 // The RS-485 polling time-out: the NB500 keeps milliseconds, other models
 // seconds; the user always sees and enters seconds.
@@ -218,9 +190,7 @@ bool pollingTimeoutInMilliseconds(const QString &modelName);
 quint32 pollingTimeoutSeconds(quint16 value, const QString &modelName);
 quint16 pollingTimeoutRegister(int seconds, const QString &modelName);
 
-} // namespace codec
-
-// ---- Rule chain and chain monitor entries ----
+// ---- Rule chain and chain monitor -------------------------------------------
 
 // One rule of the bridge's rule chain: an input (device ID, channel) coupled
 // to an output with a conversion type; channels 4 (current, uA) and 5
@@ -246,16 +216,13 @@ struct ChainMonitorEntry {
     quint16 index = 0;
 };
 
-namespace codec {
-
 // Registers of one rule entry and of one monitor row.
 constexpr int RuleEntryRegisters = 10;
 constexpr int MonitorEntryRegisters = 9;
 
-// A name of up to four registers starting at `offset`: two characters per
-// register, high byte first, ended by the first zero byte (or a register the
-// reply lacks), so at most 8 characters.
-QString entryName(const QVector<quint16> &values, int offset);
+// The conversion type: 0 "V-V", 1 "V-A", 2 "A-V", 3 "A-A"; any other code
+// has no text.
+QString ruleTypeText(int code);
 
 // The rule entry at `offset`: name (0-3), input device and channel (4, 5),
 // output device and channel (6, 7), type (8), output value (9). The index is
@@ -269,28 +236,12 @@ QVector<quint16> ruleEntryRegisters(const RuleChainEntry &entry);
 // Output channel 4 (current, uA) and 5 (voltage, mV) carry a value; any
 // other channel stores 0 whatever was typed.
 bool ruleChannelHasValue(int outChannel);
-// What is wrong with the output value typed for a rule. The typed number is
-// checked as it stands, before it is reduced to its 16-bit register. Every
-// problem found is returned (a negative current is both too low and
-// negative), so Add and the edit dialog each report the first in their own
-// order and words while accepting exactly the same values.
-enum RuleValueProblem {
-    RuleValueMissing = 0x01,    // empty, or not a whole number
-    RuleValueNegative = 0x02,
-    RuleCurrentTooHigh = 0x04,  // channel 4: above 20000
-    RuleCurrentTooLow = 0x08,   // channel 4: below 4000
-    RuleVoltageTooHigh = 0x10,  // channel 5: above 10000
-};
-Q_DECLARE_FLAGS(RuleValueProblems, RuleValueProblem)
-RuleValueProblems ruleValueProblem(int outChannel, const QString &valueText);
 
 // The monitor row at `offset`: tag (0-3), value (4), type (5), result (6),
-// time stamp as seconds since 1970-01-01 UTC, high word (7) and low word (8).
+// time stamp (7, 8; see timestampFromRegisters).
 ChainMonitorEntry decodeMonitorEntry(const QVector<quint16> &values, int offset);
 
-} // namespace codec
-
-// ---- Event log ------------------------------------------------------------
+// ---- Event log --------------------------------------------------------------
 
 // One record of the bridge's event log: a rule execution.
 struct EventLogEntry {
@@ -302,8 +253,6 @@ struct EventLogEntry {
     quint16 result = 0;       // 1 success, otherwise failure
     quint16 index = 0;        // position in the file
 };
-
-namespace codec {
 
 // The bridge's event-log file: a 16-byte header, then up to 1000 records of
 // 20 bytes (little-endian). Returns the used records in file order; a record
@@ -319,15 +268,7 @@ QString eventLogResultText(quint16 result);
 // tag,valueInput,type text,valueOutput,local time,Success|Fail
 QByteArray eventLogExportLine(const EventLogEntry &entry);
 
-} // namespace codec
-
-namespace codec {
-
-// System settings: firmware version, serial number, stored credentials and
-// the device clock.
-
-// Register text up to (not including) the first zero byte.
-QString zeroEndedText(const QVector<quint16> &values);
+// ---- System settings --------------------------------------------------------
 
 // The firmware version: register text that ends at the first register whose
 // high byte is 0. A zero low byte before that point stays in the text as
@@ -338,14 +279,64 @@ QString versionText(const QVector<quint16> &values);
 // whose high byte is 0xFF (an erased flash cell).
 bool serialNumberUnset(const QVector<quint16> &values);
 
-// True when every character can be stored as one non-zero register byte
-// (Latin-1, not U+0000), so the text reads back exactly as it was written.
-bool isRegisterText(const QString &text);
+// ---- Checks of typed entries (link/entrychecks.cpp) -------------------------
 
-// The device clock: seconds since 1970-01-01 00:00 UTC as an unsigned 32-bit
-// number, high 16 bits in the first register (a missing register reads as 0).
-quint32 clockSeconds(const QVector<quint16> &values);
-QVector<quint16> clockRegisters(quint32 seconds);
+// The text a caller gives the first problem of `order` that `problems`
+// holds (an empty text for none): each page keeps its own order and words.
+template <typename Problem>
+QString firstProblemText(QFlags<Problem> problems, const QList<QPair<Problem, QString>> &order)
+{
+    for (const auto &entry : order) {
+        if (problems.testFlag(entry.first))
+            return entry.second;
+    }
+    return QString();
+}
+
+// A field for an unsigned number of at most `max`: empty text counts as 0,
+// otherwise the text must be a whole decimal number from 0 to `max`. Returns
+// false for anything else (negative, fraction, letters, too large), so the
+// caller can refuse it rather than store its low bits.
+bool unsignedFieldValue(const QString &text, quint32 max, quint32 *value);
+
+// A field for a whole decimal number from `low` to `high`: blanks around it
+// are ignored, empty text is no number. Returns false for anything else, so
+// the caller can refuse it rather than store its low bits.
+bool numberInRange(const QString &text, qint64 low, qint64 high, qint64 *value = nullptr);
+
+// What is wrong with a sensor entry typed by the user. Every problem found is
+// returned, so the Add button and the edit dialog each report the first one
+// in their own order and words while accepting exactly the same entries.
+enum SensorEntryProblem {
+    SensorNameTooLong = 0x01,         // more than 8 characters
+    SensorNameEmpty = 0x02,
+    SensorNameNotRegisterText = 0x04, // would not read back as typed
+    SensorSlaveIdOutOfRange = 0x08,   // not 1 to 247
+    SensorFunctionCodeInvalid = 0x10, // not 1 to 4
+    SensorQuantityOutOfRange = 0x20,  // not 1 to sensorQuantityLimit()
+    SensorAddressOutOfRange = 0x40,   // not 1 to 65535
+};
+Q_DECLARE_FLAGS(SensorEntryProblems, SensorEntryProblem)
+SensorEntryProblems sensorEntryProblem(const QString &name, qint64 slaveId, int functionCode,
+                                       qint64 plcAddress, qint64 registerQuantity);
+// The most registers (function codes 3 and 4: 10) or bits (otherwise: 80)
+// an entry may read.
+int sensorQuantityLimit(int functionCode);
+
+// What is wrong with the output value typed for a rule. The typed number is
+// checked as it stands, before it is reduced to its 16-bit register. Every
+// problem found is returned (a negative current is both too low and
+// negative), so Add and the edit dialog each report the first in their own
+// order and words while accepting exactly the same values.
+enum RuleValueProblem {
+    RuleValueMissing = 0x01,    // empty, or not a whole number
+    RuleValueNegative = 0x02,
+    RuleCurrentTooHigh = 0x04,  // channel 4: above 20000
+    RuleCurrentTooLow = 0x08,   // channel 4: below 4000
+    RuleVoltageTooHigh = 0x10,  // channel 5: above 10000
+};
+Q_DECLARE_FLAGS(RuleValueProblems, RuleValueProblem)
+RuleValueProblems ruleValueProblem(int outChannel, const QString &valueText);
 
 } // namespace codec
 

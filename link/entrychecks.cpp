@@ -1,5 +1,5 @@
-// The codec's checks of what the user types: sensor entries, rule output
-// values and unsigned fields. Pure functions; the pages choose the words.
+// The codec's checks of what the user types: number fields, sensor entries
+// and rule output values. Pure functions; the pages choose the words.
 #include "link/codec.h"
 
 namespace codec {
@@ -17,6 +17,17 @@ bool unsignedFieldValue(const QString &text, quint32 max, quint32 *value)
     }
     if (value)
         *value = result;
+    return true;
+}
+
+bool numberInRange(const QString &text, qint64 low, qint64 high, qint64 *value)
+{
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok, 10);
+    if (!ok || number < low || number > high)
+        return false;
+    if (value)
+        *value = number;
     return true;
 }
 
@@ -44,11 +55,6 @@ SensorEntryProblems sensorEntryProblem(const QString &name, qint64 slaveId, int 
     if (plcAddress < 1 || plcAddress > 65535)
         problems |= SensorAddressOutOfRange;
     return problems;
-}
-
-bool ruleChannelHasValue(int outChannel)
-{
-    return outChannel == 4 || outChannel == 5;
 }
 
 RuleValueProblems ruleValueProblem(int outChannel, const QString &valueText)

@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include "link/lineparams.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QElapsedTimer>
@@ -7,7 +9,6 @@
 #include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QPointer>
-#include <QSerialPort>
 #include <QTimer>
 #include <QVariant>
 
@@ -99,10 +100,7 @@ bool Link::openSerial(const QString &portName)
     if (!m_device)
         return false;
     m_device->setConnectionParameter(QModbusDevice::SerialPortNameParameter, portName);
-    m_device->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
-    m_device->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-    m_device->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
-    m_device->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+    lineparams::applyTo(m_device);
     if (m_device->state() != QModbusDevice::UnconnectedState)
         return m_device->state() == QModbusDevice::ConnectedState;
     return m_device->connectDevice();
@@ -142,7 +140,9 @@ void Link::onErrorOccurred(QModbusDevice::Error error)
     }
 }
 
-QString Link::exceptionCodeText(const QModbusReply *reply)
+namespace {
+// The exception code of an exception reply in hex ("ff" for none).
+QString exceptionCodeText(const QModbusReply *reply)
 {
     // Qt's RTU client stores an exception reply's function code (0x83,
     // 0x86...) sign-extended, out of the FunctionCode enum's range, so the
@@ -157,7 +157,6 @@ QString Link::exceptionCodeText(const QModbusReply *reply)
     return QString::number(code, 16);
 }
 
-namespace {
 enum class Kind { Read, Write };
 
 // The text of a failed reply, or an empty one when the reply has no error.
@@ -170,7 +169,7 @@ QString replyErrorText(QModbusReply *reply, Kind kind, bool compact)
     if (error == QModbusDevice::ProtocolError) {
         const QString text = compact ? Link::tr("%1 response error:%2(Modbus exception:0x%3")
                                      : Link::tr("%1 response error: %2 (Mobus exception: 0x%3)");
-        return text.arg(what, reply->errorString(), Link::exceptionCodeText(reply));
+        return text.arg(what, reply->errorString(), exceptionCodeText(reply));
     }
     const QString text = compact ? Link::tr("%1 response error:%2(Modbus code:0x%3")
                                  : Link::tr("%1 response error: %2 (code: 0x%3)");
@@ -193,30 +192,6 @@ QString countErrorText(int got, int expected)
 }
 }
 
-// Shows a failure's text, if any; true when there was one.
-static bool reportText(Link *link, const QString &text)
-{
-    if (!text.isEmpty())
-        link->showMessage(text, ErrorTimeout);
-    return !text.isEmpty();
-}
-
-bool Link::reportReadError(QModbusReply *reply)
-{
-    return reportText(this, replyErrorText(reply, Kind::Read, false));
-}
-
-bool Link::reportWriteError(QModbusReply *reply)
-{
-    return reportText(this, replyErrorText(reply, Kind::Write, false));
-}
-
-bool Link::reportReadError(QModbusReply *reply, int expected)
-{
-    return reportReadError(reply)
-           || reportText(this, countErrorText(int(reply->result().valueCount()), expected));
-}
-
 QModbusReply *Link::send(const QModbusDataUnit &unit, bool isRead, const Options &options)
 {
     if (!m_device)
@@ -229,19 +204,6 @@ QModbusReply *Link::send(const QModbusDataUnit &unit, bool isRead, const Options
         if (prefix.isEmpty())
             prefix = isRead ? tr("Read error: ") : tr("Write error: ");
         showMessage(prefix + m_device->errorString(), ErrorTimeout);
-    }
-    return reply;
-}
-
-QModbusReply *Link::sendRead(quint16 start, quint16 count, int server)
-{
-    Options options;
-    options.server = server;
-    QModbusReply *reply =
-        send(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, count), true, options);
-    if (reply && reply->isFinished()) {
-        delete reply;
-        return nullptr;
     }
     return reply;
 }

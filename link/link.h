@@ -78,7 +78,7 @@ public:
     QModbusDevice::State state() const;
     bool isConnected() const { return state() == QModbusDevice::ConnectedState; }
 
-    // Opens the serial link with the bridge's fixed line parameters.
+    // Opens the serial link with the bridge's fixed line settings (lineparams.h).
     bool openSerial(const QString &portName);
     void close();
 
@@ -88,18 +88,15 @@ public:
 
     // Read action: sends a read of [start, start + count) and hands the reply's
     // values to `decode`. Errors, and a reply with another register count than
-    // asked for, get the standard read texts and decode nothing. Returns false
-    // when nothing was sent. `context` ends the request's handling when it is
-    // destroyed first.
+    // asked for (fewer: "Short reply"; more: a late answer to another request),
+    // get the standard read texts and decode nothing: every read of the program
+    // is checked here. Returns false when nothing was sent. `context` ends the
+    // request's handling when it is destroyed first.
     bool read(quint16 start, quint16 count, QObject *context, Decoder decode,
               Options options = Options());
     // As above; `done` is told how the read ended, after the reporting.
     bool read(quint16 start, quint16 count, QObject *context, Decoder decode, ReadDone done,
               Options options = Options());
-
-    // Lower level: sends a read and returns the pending reply (null when the
-    // link refused it, after "Read error: ...", or when it finished at once).
-    QModbusReply *sendRead(quint16 start, quint16 count, int server = -1);
 
     // Write action: sends one block. `done` (optional) runs after the standard
     // write reporting. Returns false when nothing was sent.
@@ -107,16 +104,6 @@ public:
                WriteDone done = WriteDone(), Options options = Options());
 
     bool readSingleRegister(quint16 address, QObject *context, Decoder decode);
-
-    // Standard reporting of a failed reply; returns true when there was an error.
-    bool reportReadError(QModbusReply *reply);
-    bool reportWriteError(QModbusReply *reply);
-    // Read reporting for a block of `expected` registers: besides the errors
-    // above, a well-formed reply that carries fewer registers ("Short reply")
-    // or more (a late answer to another request) counts as a failed read and
-    // must not be decoded. Returns true when there was an error.
-    bool reportReadError(QModbusReply *reply, int expected);
-    static QString exceptionCodeText(const QModbusReply *reply);
 
     // Runs the event loop for `ms` milliseconds (in slices of at most 100 ms).
     // Returns false as soon as `guard` (when given) has been destroyed, so the

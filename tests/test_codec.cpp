@@ -90,16 +90,18 @@ void TestCodec::unsignedFieldValue_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<uint>("max");
-    QTest::addColumn<int>("value");  // -1: refused
-    QTest::newRow("plain") << "300" << 65535u << 300;
-    QTest::newRow("blanks around") << " 65535 " << 65535u << 65535;
-    QTest::newRow("empty is 0") << "" << 255u << 0;
-    QTest::newRow("just above") << "256" << 255u << -1;
-    QTest::newRow("would wrap") << "65536" << 65535u << -1;
-    QTest::newRow("negative") << "-1" << 65535u << -1;
-    QTest::newRow("letters") << "12a" << 65535u << -1;
-    QTest::newRow("fraction") << "1.5" << 65535u << -1;
-    QTest::newRow("beyond 64 bits") << "99999999999999999999" << 65535u << -1;
+    QTest::addColumn<int>("value");    // -1: refused
+    QTest::addColumn<int>("inRange");  // numberInRange from 1 to max; -1: refused
+    QTest::newRow("plain") << "300" << 65535u << 300 << 300;
+    QTest::newRow("blanks around") << " 65535 " << 65535u << 65535 << 65535;
+    QTest::newRow("empty is 0") << "" << 255u << 0 << -1;
+    QTest::newRow("below the range") << "0" << 255u << 0 << -1;
+    QTest::newRow("just above") << "256" << 255u << -1 << -1;
+    QTest::newRow("would wrap") << "65536" << 65535u << -1 << -1;
+    QTest::newRow("negative") << "-1" << 65535u << -1 << -1;
+    QTest::newRow("letters") << "12a" << 65535u << -1 << -1;
+    QTest::newRow("fraction") << "1.5" << 65535u << -1 << -1;
+    QTest::newRow("beyond 64 bits") << "99999999999999999999" << 65535u << -1 << -1;
 }
 
 void TestCodec::unsignedFieldValue()
@@ -107,9 +109,13 @@ void TestCodec::unsignedFieldValue()
     QFETCH(QString, text);
     QFETCH(uint, max);
     QFETCH(int, value);
+    QFETCH(int, inRange);
     quint32 result = 12345;
     QCOMPARE(codec::unsignedFieldValue(text, max, &result), value >= 0);
     QCOMPARE(result, value >= 0 ? quint32(value) : 12345u);
+    qint64 number = 12345;
+    QCOMPARE(codec::numberInRange(text, 1, max, &number), inRange >= 0);
+    QCOMPARE(number, inRange >= 0 ? qint64(inRange) : 12345);
 }
 
 void TestCodec::ruleTypeText()

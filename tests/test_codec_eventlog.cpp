@@ -7,6 +7,8 @@
 
 #include <ctime>
 
+using codec::EventLogEntry;
+
 namespace {
 // One 20-byte record.
 QByteArray record(const QByteArray &tag, quint16 in, quint16 type, quint16 out, quint32 ts,

@@ -5,6 +5,8 @@
 #include <QSet>
 #include <QtTest>
 
+using codec::ScanMapEntry;
+
 using Regs = QVector<quint16>;
 Q_DECLARE_METATYPE(Regs)
 

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <ctime>
 
+using codec::ChainMonitorEntry;
+using codec::RuleChainEntry;
+
 using Regs = QVector<quint16>;
 Q_DECLARE_METATYPE(codec::RuleValueProblems)
 

@@ -20,6 +20,8 @@
 #include <QTextEdit>
 #include <QtTest>
 
+using codec::ScanMapEntry;
+
 using Regs = QVector<quint16>;
 
 class TestRadioPages : public QObject

@@ -37,7 +37,7 @@ bool writeToBridge(Link *link, quint16 start, const QVector<quint16> &values)
 mapModel::mapModel(QObject *parent) : QAbstractTableModel(parent)
 {
     for (int i = 0; i < MapEntries; ++i)
-        m_list.append(ScanMapEntry());
+        m_list.append(codec::ScanMapEntry());
 }
 
 int mapModel::rowCount(const QModelIndex &parent) const
@@ -58,7 +58,7 @@ QVariant mapModel::data(const QModelIndex &index, int role) const
         return int(LeftCentred);
     if (role != Qt::DisplayRole)
         return QVariant();
-    const ScanMapEntry &e = m_list.at(index.row());
+    const codec::ScanMapEntry &e = m_list.at(index.row());
     const uint field = index.column() == 0 ? e.id : index.column() == 1 ? e.functionCode : e.reg;
     return field == 0 ? QString() : QString::number(field);
 }
@@ -67,7 +67,7 @@ bool mapModel::setData(const QModelIndex &index, const QVariant &value, int role
 {
     if (role != Qt::EditRole || !index.isValid() || index.row() >= m_list.size())
         return false;
-    ScanMapEntry &e = m_list[index.row()];
+    codec::ScanMapEntry &e = m_list[index.row()];
     quint32 number = 0;
     switch (index.column()) {
     case 0:
@@ -125,7 +125,7 @@ Qt::ItemFlags mapModel::flags(const QModelIndex &index) const
     return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
 }
 
-void mapModel::setList(const QList<ScanMapEntry> &list)
+void mapModel::setList(const QList<codec::ScanMapEntry> &list)
 {
     beginResetModel();
     m_list = list;
@@ -220,7 +220,7 @@ void asDialog::on_appPushButton_clicked()
         return;
     // Each half goes out as its full 20 registers: the qualifying rows, then
     // empty entries, so the device keeps no stale entry of an earlier map.
-    const QList<ScanMapEntry> rows = m_mapModel->list();
+    const QList<codec::ScanMapEntry> rows = m_mapModel->list();
     const QVector<quint16> first =
         codec::scanMapHalf(rows.mid(0, HalfEntries), HalfEntries, codec::scanRowForFirstHalf);
     const QVector<quint16> second =

@@ -29,11 +29,11 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    void setList(const QList<ScanMapEntry> &list);
-    QList<ScanMapEntry> list() const { return m_list; }
+    void setList(const QList<codec::ScanMapEntry> &list);
+    QList<codec::ScanMapEntry> list() const { return m_list; }
 
 private:
-    QList<ScanMapEntry> m_list;
+    QList<codec::ScanMapEntry> m_list;
 };
 
 class asDialog : public QDialog

@@ -182,8 +182,8 @@ void IoPage::on_PWMOutputPushButton_clicked()
         m_link->showMessage(tr("Set Frequency Error: frequency output must be at most 65535Hz"), 0);
         return;
     }
-    const int duty = ui->PWMOutputLineEdit2->text().toInt(&ok);
-    if (!ok || duty < 0 || duty > MaxPwmDuty) {
+    qint64 duty = 0;
+    if (!codec::numberInRange(ui->PWMOutputLineEdit2->text(), 0, MaxPwmDuty, &duty)) {
         m_link->showMessage(tr("Set Occupu Error: occupy output must less than 100%"), 0);
         return;
     }

@@ -86,11 +86,11 @@ void TmoPage::on_voltageOutWritePushButton_clicked()
     if (!m_link->device())
         return;
     m_link->clearMessage();
-    bool ok = false;
-    const qlonglong millivolts = ui->voltageOutValLineEdit->text().toLongLong(&ok, 10);
+    qint64 millivolts = 0;
     // An empty field or a text that is not a whole number is refused rather
     // than sent as 0 mV.
-    if (!ok || millivolts < 0 || millivolts > MaxVoltageMillivolts) {
+    if (!codec::numberInRange(ui->voltageOutValLineEdit->text(), 0, MaxVoltageMillivolts,
+                              &millivolts)) {
         QMessageBox::information(nullptr, tr("Error"),
                                  tr("Please set Current value less than 10000mV."));
         return;

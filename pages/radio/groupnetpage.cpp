@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 #include "pages/radio/netmodel.h"
 #include "tools/asdialog.h"
 
@@ -73,13 +74,6 @@ void GroupNetPage::asSettingAction()
     dialog->show();
 }
 
-void GroupNetPage::readUnsigned(quint16 address, QLineEdit *edit)
-{
-    m_link->readSingleRegister(address, edit, [edit](const QVector<quint16> &v) {
-        edit->setText(QString::number(codec::valueAt(v, 0)));
-    });
-}
-
 // The whole number is checked, not just its low 16 bits: 65537 is no time-out
 // of one second.
 void GroupNetPage::writeInRange(QLineEdit *edit, quint16 address, int low, int high,
@@ -88,9 +82,8 @@ void GroupNetPage::writeInRange(QLineEdit *edit, quint16 address, int low, int h
     if (!m_link->device())
         return;
     m_link->clearMessage();
-    bool ok = false;
-    const qlonglong value = edit->text().toLongLong(&ok, 10);
-    if (!ok || value < low || value > high) {
+    qint64 value = 0;
+    if (!codec::numberInRange(edit->text(), low, high, &value)) {
         showError(message);
         return;
     }
@@ -99,7 +92,7 @@ void GroupNetPage::writeInRange(QLineEdit *edit, quint16 address, int low, int h
 
 void GroupNetPage::on_netSIDRead_clicked()
 {
-    readUnsigned(SourceIdRegister, ui->srcIDLineEdit);
+    readUnsignedIntoLineEdit(m_link, SourceIdRegister, ui->srcIDLineEdit);
 }
 
 void GroupNetPage::on_netSIDWrite_clicked()
@@ -110,7 +103,7 @@ void GroupNetPage::on_netSIDWrite_clicked()
 
 void GroupNetPage::on_netTimeoutRead_clicked()
 {
-    readUnsigned(ResponseTimeoutRegister, ui->ResTOutlineEdit);
+    readUnsignedIntoLineEdit(m_link, ResponseTimeoutRegister, ui->ResTOutlineEdit);
 }
 
 void GroupNetPage::on_netTimeoutWrite_clicked()
@@ -121,7 +114,7 @@ void GroupNetPage::on_netTimeoutWrite_clicked()
 
 void GroupNetPage::on_LCTimeoutRead_clicked()
 {
-    readUnsigned(LcTimeoutRegister, ui->LCTimeOutlineEdit);
+    readUnsignedIntoLineEdit(m_link, LcTimeoutRegister, ui->LCTimeOutlineEdit);
 }
 
 void GroupNetPage::on_LCTimeoutWrite_clicked()
@@ -142,8 +135,7 @@ void GroupNetPage::aesEnableReadReady(const QVector<quint16> &v)
     // Showing the device's setting is no choice of the user's: it must not
     // replace the key on the page with a fresh proposal.
     const QSignalBlocker quiet(ui->aesComboBox);
-    const quint16 value = codec::valueAt(v, 0);
-    ui->aesComboBox->setCurrentIndex(value <= 1 ? value : -1);
+    selectIndexOrNone(ui->aesComboBox, codec::valueAt(v, 0));
 }
 
 void GroupNetPage::on_netAesEnableWrite_clicked()
@@ -177,11 +169,9 @@ void GroupNetPage::on_netAesKeyWrite_clicked()
         return;
     m_link->clearMessage();
     // Each character takes one byte; one that has none would go out as 0.
-    for (QChar c : key) {
-        if (c.unicode() > 0xFF) {
-            showError(tr("The AES Key may only hold Latin-1 characters!"));
-            return;
-        }
+    if (!codec::isLatin1Text(key)) {
+        showError(tr("The AES Key may only hold Latin-1 characters!"));
+        return;
     }
     m_link->write(AesKeyStart, codec::textToRegisters(key, AesKeyCount), this);
 }

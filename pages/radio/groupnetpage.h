@@ -48,7 +48,6 @@ private slots:
     void on_SNPushButtonWrite_clicked();
 
 private:
-    void readUnsigned(quint16 address, QLineEdit *edit);
     void writeInRange(QLineEdit *edit, quint16 address, int low, int high, const QString &message);
     void bitMapReadReady(const QVector<quint16> &values);
     void aesEnableReadReady(const QVector<quint16> &values);

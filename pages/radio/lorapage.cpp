@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 #include <QMessageBox>
 #include <cmath>
@@ -12,12 +13,6 @@ constexpr quint16 BlockStart = 21;
 constexpr quint16 BlockCount = 7;
 constexpr quint16 LowRateOptimisation = 0;
 constexpr quint16 SyncWord = 0x3434;
-
-// Sets an index read from the device; one the box does not have clears it.
-void setIndex(QComboBox *box, int index)
-{
-    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
-}
 }
 
 LoraPage::LoraPage(Link *link, QWidget *parent)
@@ -56,9 +51,10 @@ void LoraPage::loraReadReady(const QVector<quint16> &v)
     ui->FrequencyComboBox->setCurrentText(codec::loraFrequencyText(codec::valueAt(v, 0)));
     // Not editable: a power the box does not list leaves the selection alone.
     ui->RFPowerComboBox->setCurrentText(QString::number(codec::valueAt(v, 1)));
-    setIndex(ui->SFComboBox, codec::valueAt(v, 2));
-    setIndex(ui->BandwidthComboBox, codec::valueAt(v, 3));
-    setIndex(ui->CodeRateComboBox, int(codec::valueAt(v, 4)) - 1);
+    // An index the box does not have clears it.
+    selectIndexOrNone(ui->SFComboBox, codec::valueAt(v, 2));
+    selectIndexOrNone(ui->BandwidthComboBox, codec::valueAt(v, 3));
+    selectIndexOrNone(ui->CodeRateComboBox, int(codec::valueAt(v, 4)) - 1);
 }
 
 void LoraPage::refuse(const QString &text)

@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 
 #include <QMessageBox>
 
@@ -39,12 +40,10 @@ void SerialPage::serialReadReady(const QVector<quint16> &v)
 {
     // An index the combo does not have leaves it without a current item; a
     // data or stop bit count it does not list leaves its selection alone.
-    ui->s_baudCombo->setCurrentIndex(codec::valueAt(v, 0) < ui->s_baudCombo->count()
-                                         ? codec::valueAt(v, 0) : -1);
+    selectIndexOrNone(ui->s_baudCombo, codec::valueAt(v, 0));
     ui->s_dataBitsCombo->setCurrentText(QString::number(codec::valueAt(v, 1)));
     ui->s_stopBitsCombo->setCurrentText(QString::number(codec::valueAt(v, 2)));
-    ui->s_parityCombo->setCurrentIndex(codec::valueAt(v, 3) < ui->s_parityCombo->count()
-                                           ? codec::valueAt(v, 3) : -1);
+    selectIndexOrNone(ui->s_parityCombo, codec::valueAt(v, 3));
     // Not shown, but a Write sends it back: the bridge keeps its address.
     ui->portEdit_2->setText(QString::number(codec::valueAt(v, 4)));
     m_readSinceConnect = true;
@@ -69,9 +68,8 @@ void SerialPage::on_serialBtn_clicked()
                                     "Modbus address."));
         return;
     }
-    bool ok = false;
-    const int address = ui->portEdit_2->text().toInt(&ok);
-    if (!ok || address < 1 || address > 250) {
+    qint64 address = 0;
+    if (!codec::numberInRange(ui->portEdit_2->text(), 1, 250, &address)) {
         QMessageBox::information(nullptr, tr("Error"),
                                  tr("Device Modbus Address Should between 1 and 250!"));
         return;

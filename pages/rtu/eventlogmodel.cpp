@@ -28,7 +28,7 @@ QVariant EventLogModel::data(const QModelIndex &index, int role) const
         return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole)
         return QVariant();
-    const EventLogEntry &e = m_list.at(index.row());
+    const codec::EventLogEntry &e = m_list.at(index.row());
     switch (index.column()) {
     case ColTag: return e.tag;
     case ColValueInput: return e.valueInput;
@@ -67,19 +67,19 @@ Qt::ItemFlags EventLogModel::flags(const QModelIndex &index) const
 void EventLogModel::sort(int column, Qt::SortOrder)
 {
     beginResetModel();
+    using Entry = codec::EventLogEntry;
     switch (column) {
     case ColTag:
         std::stable_sort(m_list.begin(), m_list.end(),
-                         [](const EventLogEntry &a, const EventLogEntry &b) { return a.tag < b.tag; });
+                         [](const Entry &a, const Entry &b) { return a.tag < b.tag; });
         break;
     case ColType:
         std::stable_sort(m_list.begin(), m_list.end(),
-                         [](const EventLogEntry &a, const EventLogEntry &b) { return a.type < b.type; });
+                         [](const Entry &a, const Entry &b) { return a.type < b.type; });
         break;
     case ColTimeStamp:
-        std::stable_sort(m_list.begin(), m_list.end(), [](const EventLogEntry &a, const EventLogEntry &b) {
-            return a.timeStamp < b.timeStamp;
-        });
+        std::stable_sort(m_list.begin(), m_list.end(),
+                         [](const Entry &a, const Entry &b) { return a.timeStamp < b.timeStamp; });
         break;
     case ColResult:
         m_list = m_fileOrder;
@@ -90,7 +90,7 @@ void EventLogModel::sort(int column, Qt::SortOrder)
     endResetModel();
 }
 
-void EventLogModel::setList(const QVector<EventLogEntry> &list)
+void EventLogModel::setList(const QVector<codec::EventLogEntry> &list)
 {
     beginResetModel();
     m_list = list;

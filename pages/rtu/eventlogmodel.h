@@ -24,12 +24,12 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // Replaces the shown records.
-    void setList(const QVector<EventLogEntry> &list);
+    void setList(const QVector<codec::EventLogEntry> &list);
     // The records in the order of the file, for the Result header.
-    void setFileOrder(const QVector<EventLogEntry> &list) { m_fileOrder = list; }
-    const QVector<EventLogEntry> &list() const { return m_list; }
+    void setFileOrder(const QVector<codec::EventLogEntry> &list) { m_fileOrder = list; }
+    const QVector<codec::EventLogEntry> &list() const { return m_list; }
 
 private:
-    QVector<EventLogEntry> m_list;
-    QVector<EventLogEntry> m_fileOrder;
+    QVector<codec::EventLogEntry> m_list;
+    QVector<codec::EventLogEntry> m_fileOrder;
 };

@@ -1,6 +1,7 @@
 #include "pages/rtu/eventlogpage.h"
 #include "ui_eventlogpage.h"
 
+#include "link/lineparams.h"
 #include "link/link.h"
 #include "pages/rtu/eventlogmodel.h"
 #include "link/pacing.h"
@@ -148,11 +149,7 @@ void EventLogPage::startCheck()
     m_link->close();
 
     logSerialPort->setPortName(m_portName);
-    logSerialPort->setBaudRate(QSerialPort::Baud9600);
-    logSerialPort->setDataBits(QSerialPort::Data8);
-    logSerialPort->setParity(QSerialPort::NoParity);
-    logSerialPort->setStopBits(QSerialPort::OneStop);
-    logSerialPort->setFlowControl(QSerialPort::NoFlowControl);
+    lineparams::applyTo(logSerialPort);
     if (!logSerialPort->open(QIODevice::ReadWrite)) {
         const QString error = logSerialPort->errorString();
         giveBackPort();
@@ -266,7 +263,7 @@ void EventLogPage::saveToTxt()
         return;
     }
     QByteArray text;
-    for (const EventLogEntry &e : qAsConst(eventLogList)) {
+    for (const codec::EventLogEntry &e : qAsConst(eventLogList)) {
         if (!e.tag.isEmpty())
             text += codec::eventLogExportLine(e);
     }

@@ -32,7 +32,7 @@ public:
     void stopDownload();
     bool isDownloading() const { return m_downloading; }
 
-    const QVector<EventLogEntry> &entries() const { return eventLogList; }
+    const QVector<codec::EventLogEntry> &entries() const { return eventLogList; }
     // The export written after the last download.
     QString lastExportFile() const { return m_lastExport; }
 
@@ -62,7 +62,7 @@ private:
     ymodem *m_ymodem = nullptr;
     QSerialPort *logSerialPort = nullptr;
     EventLogModel *eventLogModel = nullptr;
-    QVector<EventLogEntry> eventLogList;
+    QVector<codec::EventLogEntry> eventLogList;
     QPointer<QProgressDialog> m_progress;
     QTimer *m_requestTimer = nullptr;
     QTimer *m_writeWaitTimer = nullptr;  // Check's wait for the enable write

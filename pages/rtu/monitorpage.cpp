@@ -18,27 +18,15 @@ MonitorPage::MonitorPage(Link *link, QWidget *parent)
 {
     ui->setupUi(this);
 
-    for (int i = 0; i < EntryCount; ++i) {
-        ChainMonitorEntry e;
-        e.index = quint16(i);
-        m_chainMonitorList.append(e);
-    }
-
+    m_chainMonitorList = ruleMonitor::unusedList(EntryCount);
     m_model = new ruleMonitor(this);
     m_model->setList(m_chainMonitorList);
     QTableView *view = ui->MonitorView;
-    view->setModel(m_model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setShowGrid(true);
-    view->setFrameShape(QFrame::Box);
+    m_model->showIn(view);
     for (int c = 0; c < 4; ++c)
         view->setColumnWidth(c, 170);
     view->setColumnWidth(ruleMonitor::TimeColumn, 230);
     view->setContextMenuPolicy(Qt::CustomContextMenu);
-    for (int r = 0; r < EntryCount; ++r)
-        view->setRowHidden(r, true);
 
     m_reader = new BlockReader(m_link, TableStart, BlockRegisters, BlockCount, BlockPause,
                                SettlePause, this);
@@ -84,33 +72,24 @@ void MonitorPage::on_monitorCheckpushButton_clicked()
 void MonitorPage::finishRead()
 {
     m_model->setList(m_chainMonitorList);
-    for (int i = 0; i < EntryCount; ++i) {
-        if (!m_chainMonitorList.at(i).tag.isEmpty())
-            ui->MonitorView->setRowHidden(i, false);
-    }
+    ruleMonitor::showUsedRows(ui->MonitorView, m_chainMonitorList, 0, EntryCount - 1);
     ui->monitorCheckpushButton->setEnabled(true);
 }
 
 void MonitorPage::ruleMonitorTableReadReady(int block, const QVector<quint16> &values, bool late)
 {
-    for (int j = 0; j < 10; ++j) {
-        const int e = 10 * block + j;
-        ChainMonitorEntry entry = codec::decodeMonitorEntry(values, codec::MonitorEntryRegisters * j);
-        entry.index = quint16(e);
-        m_chainMonitorList[e] = entry;
-        // A block answered after its read ended shows its rows itself.
-        if (late && !entry.tag.isEmpty())
-            ui->MonitorView->setRowHidden(e, false);
-    }
+    QList<codec::ChainMonitorEntry> &list = m_chainMonitorList;
+    const int first = ruleMonitor::storeBlock(list, block, values, BlockEntries,
+                                              codec::MonitorEntryRegisters,
+                                              codec::decodeMonitorEntry);
+    // A block answered after its read ended shows its rows itself.
+    if (late)
+        ruleMonitor::showUsedRows(ui->MonitorView, list, first, first + BlockEntries - 1);
     m_model->setList(m_chainMonitorList);
 }
 
 void MonitorPage::on_monitorClearPushButton_clicked()
 {
-    for (int i = 0; i < EntryCount; ++i) {
-        ChainMonitorEntry cleared;
-        cleared.index = quint16(i);
-        m_chainMonitorList[i] = cleared;
-        ui->MonitorView->setRowHidden(i, true);
-    }
+    m_chainMonitorList = ruleMonitor::unusedList(EntryCount);
+    ruleMonitor::hideRows(ui->MonitorView, EntryCount);
 }

@@ -22,13 +22,14 @@ public:
     static constexpr int EntryCount = 40;
     static constexpr quint16 TableStart = 2000;
     static constexpr int BlockCount = 4;          // read blocks of ten rows
-    static constexpr quint16 BlockRegisters = 90;
+    static constexpr int BlockEntries = 10;
+    static constexpr quint16 BlockRegisters = BlockEntries * codec::MonitorEntryRegisters;
     static constexpr int AutoInterval = 60000;
 
     explicit MonitorPage(Link *link, QWidget *parent = nullptr);
     ~MonitorPage() override;
 
-    const QList<ChainMonitorEntry> &chainMonitorList() const { return m_chainMonitorList; }
+    const QList<codec::ChainMonitorEntry> &chainMonitorList() const { return m_chainMonitorList; }
     bool isReading() const;
 
 private slots:
@@ -42,7 +43,7 @@ private:
 
     Ui::MonitorPage *ui;
     Link *m_link;
-    QList<ChainMonitorEntry> m_chainMonitorList;
+    QList<codec::ChainMonitorEntry> m_chainMonitorList;
     ruleMonitor *m_model = nullptr;
     QTimer *monitorTimer = nullptr;   // Auto mode, made on first use
     BlockReader *m_reader = nullptr;  // the paced read of the whole table

@@ -4,6 +4,7 @@
 #include "link/codec.h"
 #include "link/link.h"
 #include "link/pacing.h"
+#include "pages/pagerequests.h"
 #include "pages/rtu/sensor_edit.h"
 #include "pages/rtu/sensormodel.h"
 
@@ -12,7 +13,6 @@
 #include <QIntValidator>
 #include <QMenu>
 #include <QMessageBox>
-#include <QModbusReply>
 #include <QTableView>
 #include <QTimer>
 
@@ -77,6 +77,8 @@ void RtuPage::linkClosed()
 {
     sensorConfigLoaded = false;
     m_halvesLoaded = 0;
+    // A closed link ends every request; none of its answers is owed any more.
+    m_readsPending = 0;
 }
 
 // ------------------------------------------------------------------ table
@@ -133,12 +135,7 @@ void RtuPage::clearSlots()
 {
     m_halvesLoaded = 0;
     for (int s = 0; s < SlotCount; ++s) {
-        SensorEntry &e = m_sensorList[s];
-        e.name.clear();
-        e.slaveId = 0;
-        e.functionCode = 0;
-        e.plcAddress = 0;
-        e.registerQuantity = 0;
+        m_sensorList[s].setFields(codec::SensorFields());
         setRowShown(s, false);
     }
 }
@@ -203,15 +200,7 @@ void RtuPage::on_sensorAddPushButton_clicked()
         return;
     }
 
-    // Only the bridge's 20 entries may be used: a slot beyond them would be
-    // written into the registers that follow the table.
-    int slot = -1;
-    for (int s = 0; s < TableSize; ++s) {
-        if (m_sensorList.at(s).name.isEmpty()) {
-            slot = s;
-            break;
-        }
-    }
+    const int slot = firstFreeSlot();
     if (slot < 0) {
         refreshModel();
         refuse(tr("All %1 RTU entries are in use. Delete an entry before adding another one.")
@@ -220,43 +209,42 @@ void RtuPage::on_sensorAddPushButton_clicked()
     }
 
     SensorEntry entry;
-    entry.name = name;
-    entry.slaveId = quint8(slaveId);
-    entry.functionCode = quint8(functionCode);
-    entry.plcAddress = quint32(address);
-    entry.registerQuantity = qint16(quantity);
-    writeSensorEntry(entry, slot);
+    entry.setFields({ name, quint8(slaveId), quint8(functionCode), quint32(address),
+                      qint16(quantity) });
     entry.sequence = quint32(slot);
+    writeSensorEntry(entry, slot);
     m_sensorList[slot] = entry;
     refreshModel();
     setRowShown(slot, true);
+}
+
+// Only the bridge's 20 entries may be used: a slot beyond them would be
+// written into the registers that follow the table.
+int RtuPage::firstFreeSlot() const
+{
+    for (int s = 0; s < TableSize; ++s) {
+        if (m_sensorList.at(s).name.isEmpty())
+            return s;
+    }
+    return -1;
 }
 
 // ------------------------------------------------------------------ Reload
 
 bool RtuPage::readTableHalf(quint16 start, int firstSlot)
 {
-    QModbusReply *reply = m_link->sendRead(start, quint16(HalfEntries * codec::SensorEntryRegisters));
-    if (!reply)
-        return false;
-    m_pendingReplies.append(reply);
-    connect(reply, &QModbusReply::finished, this, [this, reply, firstSlot] {
-        if (!m_link->reportReadError(reply, HalfEntries * codec::SensorEntryRegisters)) {
-            sensorUpdateReadReady(reply->result().values(), firstSlot);
-            m_link->showMessage(tr("OK!"), 0);
-        }
-        reply->deleteLater();
-    });
-    return true;
-}
-
-bool RtuPage::repliesPending() const
-{
-    for (const QPointer<QModbusReply> &reply : m_pendingReplies) {
-        if (reply && !reply->isFinished())
-            return true;
-    }
-    return false;
+    // The bar keeps the other half's outcome until this half's answer comes.
+    Link::Options options;
+    options.clearStatus = false;
+    const auto decode = [this, firstSlot](const QVector<quint16> &values) {
+        sensorUpdateReadReady(values, firstSlot);
+    };
+    const bool sent = m_link->read(start, quint16(HalfEntries * codec::SensorEntryRegisters), this,
+                                   decode, [this](QModbusDevice::Error) { --m_readsPending; },
+                                   options);
+    if (sent)
+        ++m_readsPending;
+    return sent;
 }
 
 void RtuPage::sensorUpdateReadReady(const QVector<quint16> &values, int firstSlot)
@@ -275,7 +263,7 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     m_link->clearMessage();
     m_reloading = true;
     ui->sensorUpdatePushButton->setEnabled(false);
-    m_pendingReplies.clear();
+    m_readsPending = 0;
     clearSlots();
 
     // Every wait ends early when the page goes away with its window.
@@ -290,11 +278,10 @@ void RtuPage::on_sensorUpdatePushButton_clicked()
     // A slow or retrying link may still owe a reply; the rows shown must be
     // those the bridge answered. Each reply ends at the latest with the
     // link's own time-out.
-    while (repliesPending()) {
+    while (m_readsPending > 0) {
         if (!Link::waitWithEvents(pacing::ms(100), this))
             return;
     }
-    m_pendingReplies.clear();
     refreshModel();
 
     QPointer<RtuPage> self(this);
@@ -398,12 +385,7 @@ void RtuPage::sensDelete()
     m_targetSlot = -1;
     if (slot < 0)
         return;
-    SensorEntry &e = m_sensorList[slot];
-    e.name.clear();
-    e.slaveId = 0;
-    e.functionCode = 0;
-    e.plcAddress = 0;
-    e.registerQuantity = 0;
+    m_sensorList[slot].setFields(codec::SensorFields());
     // An open edit of the deleted entry would write it back on confirm.
     if (m_editDialog && m_editDialog->isVisible() && m_editDialog->slot() == slot)
         m_editDialog->reject();
@@ -420,25 +402,13 @@ void RtuPage::on_sensorIntervalCheckPushButton_clicked()
     if (!m_link->device())
         return;
     ui->sensorIntervalLineEdit->clear();
-    RequestOptions options;
-    options.showOk = false;
-    m_link->read(UploadIntervalRegister, 1, this, [this](const QVector<quint16> &v) {
-        ui->sensorIntervalLineEdit->setText(QString::number(codec::valueAt(v, 0)));
-    }, options);
+    readUnsignedIntoLineEdit(m_link, UploadIntervalRegister, ui->sensorIntervalLineEdit, false);
 }
 
 void RtuPage::on_sensorIntervalSetPushButton_clicked()
 {
-    if (!m_link->device())
-        return;
-    m_link->clearMessage();
-    bool ok = false;
-    const int seconds = ui->sensorIntervalLineEdit->text().trimmed().toInt(&ok);
-    if (!ok || seconds < 0 || seconds > 0xFFFF) {
-        m_link->showMessage(tr("Upload interval must be a whole number from 0 to 65535!"), 0);
-        return;
-    }
-    m_link->write(UploadIntervalRegister, { quint16(seconds) }, this);
+    writeNumberInRange(m_link, ui->sensorIntervalLineEdit, UploadIntervalRegister, 0, 0xFFFF,
+                       tr("Upload interval must be a whole number from 0 to 65535!"));
 }
 
 // ------------------------------------------------------------------ polling time-out

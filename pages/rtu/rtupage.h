@@ -15,7 +15,6 @@ namespace Ui { class RtuPage; }
 
 class Link;
 class QMenu;
-class QModbusReply;
 class sensor;
 class sensor_edit;
 
@@ -67,7 +66,7 @@ private:
     void showNamedRows(int first, int last);
     void setRowShown(int row, bool shown);
     int slotOfRow(int row) const;
-    bool repliesPending() const;
+    int firstFreeSlot() const;
     void onSensorEditDone(int slot, const SensorEntry &entry);
     void snesorTimeOutReadyRead(const QVector<quint16> &values);
     QString modelName() const;
@@ -83,7 +82,7 @@ private:
     // the bridge since Connect and not cleared since; Add needs both.
     int m_halvesLoaded = 0;
     int m_targetSlot = -1;      // the row under the last right click or double click
-    QList<QPointer<QModbusReply>> m_pendingReplies;  // Reload replies under way
+    int m_readsPending = 0;     // Reload's reads not answered yet
     QVector<bool> m_rowShown;   // rows that show a used slot
     bool m_reloading = false;
     std::function<QString()> m_modelName;

@@ -1,6 +1,7 @@
 #include "pages/rtu/rulechainedit.h"
 #include "ui_rulechainedit.h"
 
+#include "pages/pagerequests.h"
 #include "pages/rtu/rulechainpage.h"
 
 #include <QMessageBox>
@@ -20,16 +21,13 @@ ruleChainEdit::ruleChainEdit(RuleChainPage *parent, int index)
     }
 
     // A number outside a combo's items leaves it without a current item.
-    auto select = [](QComboBox *combo, int i) {
-        combo->setCurrentIndex(i >= 0 && i < combo->count() ? i : -1);
-    };
-    const RuleChainEntry &e = m_page->ruleChainList().value(index);
+    const codec::RuleChainEntry &e = m_page->ruleChainList().value(index);
     ui->ruleChainRuleNameEdit->setText(e.name);
-    select(ui->ruleChainInChComboBox, e.inChannel);
-    select(ui->ruleChainInIDComboBox, int(e.inDeviceId) - 1);
-    select(ui->ruleChainOutChComboBox, e.outChannel);
-    select(ui->ruleChainOutIDComBox, int(e.outDeviceId) - 1);
-    select(ui->ruleChainRuleTypeComBox, e.type);
+    selectIndexOrNone(ui->ruleChainInChComboBox, e.inChannel);
+    selectIndexOrNone(ui->ruleChainInIDComboBox, int(e.inDeviceId) - 1);
+    selectIndexOrNone(ui->ruleChainOutChComboBox, e.outChannel);
+    selectIndexOrNone(ui->ruleChainOutIDComBox, int(e.outDeviceId) - 1);
+    selectIndexOrNone(ui->ruleChainRuleTypeComBox, e.type);
     ui->ruleChainTMOValueLineEdit->setText(QString::number(e.tmoValue));
 }
 
@@ -75,7 +73,7 @@ void ruleChainEdit::on_ruleChainEditPushButton_clicked()
         return;
     }
 
-    RuleChainEntry entry;
+    codec::RuleChainEntry entry;
     entry.name = name;
     entry.tmoValue = codec::ruleChannelHasValue(outChannel) ? quint16(valueText.toInt()) : 0;
     entry.inChannel = quint16(ui->ruleChainInChComboBox->currentText().toInt());

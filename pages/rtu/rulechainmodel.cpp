@@ -15,7 +15,7 @@ int RuleChain::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant RuleChain::cell(const RuleChainEntry &e, int column) const
+QVariant RuleChain::cell(const codec::RuleChainEntry &e, int column) const
 {
     switch (column) {
     case TagColumn: return e.name;
@@ -44,7 +44,7 @@ int ruleMonitor::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant ruleMonitor::cell(const ChainMonitorEntry &e, int column) const
+QVariant ruleMonitor::cell(const codec::ChainMonitorEntry &e, int column) const
 {
     switch (column) {
     case TagColumn: return e.tag;

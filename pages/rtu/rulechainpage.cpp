@@ -30,11 +30,7 @@ RuleChainPage::RuleChainPage(Link *link, QWidget *parent)
 {
     ui->setupUi(this);
 
-    for (int i = 0; i < EntryCount; ++i) {
-        RuleChainEntry e;
-        e.index = quint16(i);
-        m_ruleChainList.append(e);
-    }
+    m_ruleChainList = RuleChain::unusedList(EntryCount);
 
     for (int id = 1; id <= 250; ++id) {
         ui->ruleInDeviceIDComboBox->addItem(QString::number(id));
@@ -49,18 +45,11 @@ RuleChainPage::RuleChainPage(Link *link, QWidget *parent)
     m_model = new RuleChain(this);
     m_model->setList(m_ruleChainList);
     QTableView *view = ui->RuleVIew;
-    view->setModel(m_model);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setShowGrid(true);
-    view->setFrameShape(QFrame::Box);
+    m_model->showIn(view);
     const int widths[] = { 100, 85, 70, 100, 100, 80, 100 };
     for (int c = 0; c < 7; ++c)
         view->setColumnWidth(c, widths[c]);
     view->setColumnHidden(RuleChain::IndexColumn, true);
-    for (int r = 0; r < EntryCount; ++r)
-        view->setRowHidden(r, true);
 
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_menu = new QMenu(this);
@@ -88,7 +77,7 @@ RuleChainPage::~RuleChainPage()
     delete ui;
 }
 
-void RuleChainPage::storeEntry(int index, const RuleChainEntry &entry)
+void RuleChainPage::storeEntry(int index, const codec::RuleChainEntry &entry)
 {
     if (index < 0 || index >= EntryCount)
         return;
@@ -144,7 +133,7 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
     m_link->clearMessage();
     ui->ruleChainAddPushButton->setEnabled(false);
 
-    RuleChainEntry entry;
+    codec::RuleChainEntry entry;
     entry.name = ui->ruleNameLineEdit->text();
     entry.inDeviceId = quint16(ui->ruleInDeviceIDComboBox->currentText().toInt());
     entry.inChannel = quint16(ui->ruleInChComboBox->currentText().toInt());
@@ -185,7 +174,7 @@ void RuleChainPage::on_ruleChainAddPushButton_clicked()
     m_addTimer->start(pacing::ms(AddPause));
 }
 
-void RuleChainPage::writeRuleChainEntry(const RuleChainEntry &entry, int index)
+void RuleChainPage::writeRuleChainEntry(const codec::RuleChainEntry &entry, int index)
 {
     if (!m_link->device() || index < 0 || index >= EntryCount)
         return;
@@ -261,9 +250,7 @@ void RuleChainPage::ruleChainDelete()
     const int i = entryAtRow(m_menuRow);
     if (i < 0)
         return;
-    RuleChainEntry cleared;
-    cleared.index = quint16(i);
-    m_ruleChainList[i] = cleared;
+    storeEntry(i, codec::RuleChainEntry());
     Link::Options options;
     options.clearStatus = false;
     m_link->write(entryStart(i), QVector<quint16>(codec::RuleEntryRegisters, 0), this,
@@ -279,12 +266,8 @@ void RuleChainPage::linkClosed()
 void RuleChainPage::clearList()
 {
     m_blocksLoaded = 0;
-    for (int i = 0; i < EntryCount; ++i) {
-        RuleChainEntry cleared;
-        cleared.index = quint16(i);
-        m_ruleChainList[i] = cleared;
-        ui->RuleVIew->setRowHidden(i, true);
-    }
+    m_ruleChainList = RuleChain::unusedList(EntryCount);
+    RuleChain::hideRows(ui->RuleVIew, EntryCount);
 }
 
 void RuleChainPage::on_ruleClrPushButton_clicked()
@@ -320,25 +303,18 @@ void RuleChainPage::finishTableRead()
         m_doneBox->accept();
         m_doneBox->deleteLater();
     }
-    for (int i = 0; i < EntryCount; ++i) {
-        if (!m_ruleChainList.at(i).name.isEmpty())
-            ui->RuleVIew->setRowHidden(i, false);
-    }
+    RuleChain::showUsedRows(ui->RuleVIew, m_ruleChainList, 0, EntryCount - 1);
     m_model->setList(m_ruleChainList);
     ui->ruleChkPushButton->setEnabled(true);
 }
 
 void RuleChainPage::ruleChainTableReadReady(int block, const QVector<quint16> &values, bool late)
 {
-    for (int j = 0; j < 5; ++j) {
-        const int e = 5 * block + j;
-        RuleChainEntry entry = codec::decodeRuleEntry(values, codec::RuleEntryRegisters * j);
-        entry.index = quint16(e);
-        m_ruleChainList[e] = entry;
-        // A block answered after the read ended shows its rules itself.
-        if (late && !entry.name.isEmpty())
-            ui->RuleVIew->setRowHidden(e, false);
-    }
+    const int first = RuleChain::storeBlock(m_ruleChainList, block, values, BlockEntries,
+                                            codec::RuleEntryRegisters, codec::decodeRuleEntry);
+    // A block answered after the read ended shows its rules itself.
+    if (late)
+        RuleChain::showUsedRows(ui->RuleVIew, m_ruleChainList, first, first + BlockEntries - 1);
     m_blocksLoaded |= 1 << block;
     m_model->setList(m_ruleChainList);
 }

@@ -29,14 +29,15 @@ public:
     static constexpr quint16 LoopTimeRegister = 2400;
     static constexpr quint16 TableStart = 2402;
     static constexpr int BlockCount = 8;        // read blocks of five entries
-    static constexpr quint16 BlockRegisters = 50;
+    static constexpr int BlockEntries = 5;
+    static constexpr quint16 BlockRegisters = BlockEntries * codec::RuleEntryRegisters;
 
     explicit RuleChainPage(Link *link, QWidget *parent = nullptr);
     ~RuleChainPage() override;
 
-    const QList<RuleChainEntry> &ruleChainList() const { return m_ruleChainList; }
+    const QList<codec::RuleChainEntry> &ruleChainList() const { return m_ruleChainList; }
     // Stores an edited entry in the window's copy; its index stays.
-    void storeEntry(int index, const RuleChainEntry &entry);
+    void storeEntry(int index, const codec::RuleChainEntry &entry);
 
     // Checks shared by Add and the edit dialog; an empty text means valid.
     static QString nameError(const QString &name);
@@ -61,7 +62,7 @@ private slots:
     void on_ruleIntervalSetPushButton_clicked();
 
 private:
-    void writeRuleChainEntry(const RuleChainEntry &entry, int index);
+    void writeRuleChainEntry(const codec::RuleChainEntry &entry, int index);
     void clearList();
     void showDoneBox();
     void finishTableRead();
@@ -72,7 +73,7 @@ private:
 
     Ui::RuleChainPage *ui;
     Link *m_link;
-    QList<RuleChainEntry> m_ruleChainList;
+    QList<codec::RuleChainEntry> m_ruleChainList;
     RuleChain *m_model = nullptr;
     QMenu *m_menu = nullptr;
     int m_menuRow = -1;          // the row the context menu was opened on

@@ -1,6 +1,8 @@
 #include "pages/rtu/sensor_edit.h"
 #include "ui_sensor_edit.h"
 
+#include "pages/pagerequests.h"
+
 #include <QIntValidator>
 #include <QMessageBox>
 
@@ -24,8 +26,7 @@ void sensor_edit::load(int slot, const SensorEntry &entry)
     ui->sensorTypeLE->setText(entry.name);
     ui->sensorSlaveId->setText(QString::number(entry.slaveId));
     // An entry without a valid function code (a free slot) leaves no choice.
-    ui->sensorFunctionCodeComboBox->setCurrentIndex(
-        entry.functionCode >= 1 && entry.functionCode <= 4 ? entry.functionCode - 1 : -1);
+    selectIndexOrNone(ui->sensorFunctionCodeComboBox, int(entry.functionCode) - 1);
     ui->sensorPLCAddress->setText(QString::number(entry.plcAddress));
     ui->sensorLLE->setText(QString::number(entry.registerQuantity));
 }

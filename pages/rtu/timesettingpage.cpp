@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "pages/pagerequests.h"
 #include "pages/rtu/timezonebias.h"
 
 #include <QDateTime>
@@ -99,11 +100,7 @@ void TimeSettingPage::on_sensorCountdownCheckButton_clicked()
 {
     if (!m_link->device())
         return;
-    Link::Options options;
-    options.showOk = false;
-    m_link->read(CountdownRegister, 1, this, [this](const QVector<quint16> &v) {
-        ui->sensorCountDownLineEdit->setText(QString::number(codec::valueAt(v, 0)));
-    }, options);
+    readUnsignedIntoLineEdit(m_link, CountdownRegister, ui->sensorCountDownLineEdit, false);
     if (!Link::waitWithEvents(RequestSpacing, this))
         return;
     readMode();
@@ -111,16 +108,8 @@ void TimeSettingPage::on_sensorCountdownCheckButton_clicked()
 
 void TimeSettingPage::on_sensorIntervalSetPushButton_2_clicked()
 {
-    if (!m_link->device())
-        return;
-    m_link->clearMessage();
-    bool ok = false;
-    const int minutes = ui->sensorCountDownLineEdit->text().trimmed().toInt(&ok);
-    if (!ok || minutes < 0 || minutes > 0xFFFF) {
-        m_link->showMessage(tr("Countdown time must be a whole number from 0 to 65535!"), 0);
-        return;
-    }
-    m_link->write(CountdownRegister, { quint16(minutes) }, this);
+    writeNumberInRange(m_link, ui->sensorCountDownLineEdit, CountdownRegister, 0, 0xFFFF,
+                       tr("Countdown time must be a whole number from 0 to 65535!"));
 }
 
 void TimeSettingPage::on_sensorCTRadioButton_clicked()
