@@ -294,6 +294,7 @@ void TestTables::tableReads()
     }
     for (int k = 0; k < t.blocks; ++k)
         blocks << QString("%1+%2").arg(t.start + k * t.blockSize).arg(t.blockSize);
+    blocks << "0+1";  // the harness's own read after them
 
     fillTable(bridge, t, "A", c.used);
     h->boxes.autoClose = false;  // the note closes itself
@@ -311,7 +312,7 @@ void TestTables::tableReads()
     QVERIFY(!QApplication::activeModalWidget());
     // Only its icon text says "Tip".
     QCOMPARE(notes, t.doneBox.isEmpty() ? QStringList() : QStringList{ '|' + t.doneBox });
-    for (const sim::ReadRecord &r : bridge.reads().mid(0, t.blocks))
+    for (const sim::ReadRecord &r : bridge.reads())
         sent << QString("%1+%2").arg(r.start).arg(r.count);
     QCOMPARE(sent, blocks);
     QCOMPARE(shownTags(c.table), earlier);
