@@ -1,0 +1,308 @@
+// The link at its limits: a device that answers near the response time-out
+// (the program's real 3000 ms, since that is what these cases are about), a
+// late answer taken for the next request, a device unplugged in the middle of
+// an action and plugged in again, and a window closed or deleted while an
+// action waits.
+#include "testsupport.h"
+
+#include "link/link.h"
+#include "link/pacing.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QModbusClient>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+
+using Regs = QVector<quint16>;
+
+namespace {
+constexpr int Wait = 30000;
+
+// Starts the window if need be, connects, and offers every page.
+bool connectAll(Harness &h)
+{
+    if ((!h.window() && !h.startWindow()) || !h.connectAs() || !h.waitForReplies())
+        return false;
+    auto *tabs = h.find<QTabWidget>("tabWidget");
+    for (int tab = 0; tab < MainWindow::TabCount; ++tab)
+        tabs->setTabEnabled(tab, true);
+    return true;
+}
+
+// Waits until every answer the device owes has come and gone: a broadcast,
+// which it takes in turn but never answers, reaches it only after them; then
+// a read of a marker of its own gets its own answer, not an earlier one.
+bool settle(Harness &h)
+{
+    Link *link = h.window()->link();
+    RequestOptions broadcast, quiet;
+    broadcast.server = 0;
+    broadcast.silent = quiet.silent = true;
+    for (int round = 0; round < 5; ++round) {
+        const quint16 marker = quint16(0x5E70 + round);
+        h.bridge().setReg(990 + round, marker);
+        const int before = h.bridge().requestCount();
+        if (!link->write(999, { 0 }, nullptr, Link::WriteDone(), broadcast)
+            || !QTest::qWaitFor([&] { return h.bridge().requestCount() > before; }, Wait))
+            return false;
+        auto got = QSharedPointer<QVector<quint16>>::create();
+        if (!link->read(quint16(990 + round), 1, nullptr, [got](const QVector<quint16> &v) { *got = v; },
+                        [got](QModbusDevice::Error) { got->append(0); }, quiet)
+            || !QTest::qWaitFor([&] { return !got->isEmpty(); }, Wait))
+            return false;
+        if (*got == QVector<quint16>{ marker, 0 })
+            return true;
+    }
+    return false;
+}
+
+QStringList shownTags(Harness &h, const char *name)
+{
+    auto *view = h.find<QTableView>(name);
+    QStringList tags;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+        if (!view->isRowHidden(row))
+            tags << view->model()->index(row, 0).data().toString();
+    }
+    return tags;
+}
+
+// Starts the event log download; it runs on from the event loop.
+void startDownload(Harness &h)
+{
+    auto *enable = h.find<QRadioButton>("eventLogEnableRadioButton");
+    enable->setChecked(false);
+    enable->click();
+    QTRY_COMPARE_WITH_TIMEOUT(h.bridge().reg(3000), quint16(1), Wait);
+    QTRY_VERIFY_WITH_TIMEOUT(h.find<QPushButton>("ELogChkPushButton")->isEnabled(), Wait);
+    h.find<QPushButton>("ELogChkPushButton")->click();
+}
+
+// Runs `action` (which may wait inside itself) and does `then` from the event
+// loop as soon as `underWay` holds; false when it never did.
+bool whenUnderWay(const std::function<void()> &action, const std::function<bool()> &underWay,
+                  const std::function<void()> &then)
+{
+    bool done = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!done && underWay()) {
+            done = true;
+            then();
+        }
+    });
+    watch.start();
+    action();
+    return QTest::qWaitFor([&] { return done; }, Wait);
+}
+} // namespace
+
+class TestLinkFaults : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { pacing::setScale(0.05); }
+    void slowDevice();
+    void unplugDuring_data();
+    void unplugDuring();
+    void closeDuringWait_data();
+    void closeDuringWait();
+};
+
+// A slow device, at the program's real response time-out: an answer inside
+// it is taken; one outside it is a time-out, and as RTU frames carry no
+// request number, it may then come while the next request waits. Only the
+// register count tells that stale answer apart; it must not be shown.
+void TestLinkFaults::slowDevice()
+{
+    Harness slow;
+    QVERIFY(connectAll(slow));
+    Link *link = slow.window()->link();
+    QCOMPARE(link->device()->timeout(), 3000);
+    link->device()->setNumberOfRetries(0);
+    slow.bridge().clearWrites();
+    auto *address = slow.find<QLineEdit>("abpDevAddrLine");
+    auto *factor = slow.find<QLineEdit>("iinLineEdit_2");
+    auto *next = slow.find<QPushButton>("iinRead_2");  // one register
+    slow.bridge().setRegs(200, { 0x0A0B, 0xC0D0 });
+    slow.bridge().setReg(411, 0xFFFE);
+    factor->setText("5");
+    slow.bridge().setDelay(2700);
+    slow.find<QPushButton>("abpDevAddrRead")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(slow.status(), QString("OK!"), Wait);
+    QCOMPARE(address->text(), QString("0A 0B C0 D0"));
+
+    address->setText("11 22 33 44");
+    // The next read goes out the moment the first has timed out.
+    const auto sendNext = connect(link, &Link::statusMessage, next, [next](const QString &text) {
+        if (text.endsWith("(code: 0x5)"))
+            next->click();
+    }, Qt::QueuedConnection);
+    slow.bridge().setDelay(3600);
+    slow.find<QPushButton>("abpDevAddrRead")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(slow.status(),
+                              QString("Read response error: Reply of 2 registers, 1 asked. (code: 0x1)"),
+                              Wait);
+    disconnect(sendNext);
+    QCOMPARE(factor->text(), QString("5"));
+    QCOMPARE(address->text(), QString("11 22 33 44"));
+    slow.bridge().setDelay(0);
+    QVERIFY(settle(slow));
+    next->click();
+    QTRY_COMPARE_WITH_TIMEOUT(slow.status(), QString("OK!"), Wait);
+    QCOMPARE(factor->text(), QString("-2"));
+    QVERIFY(slow.bridge().writes().isEmpty());
+}
+
+void TestLinkFaults::unplugDuring_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("view");  // none: the event log download
+    QTest::addColumn<QString>("tag");
+    QTest::newRow("sensor table reload") << "sensorUpdatePushButton" << "sensorTableView" << "S3";
+    QTest::newRow("rule chain read") << "ruleChkPushButton" << "RuleVIew" << "R7";
+    QTest::newRow("event log download") << "ELogChkPushButton" << "" << "";
+}
+
+// The device disappears in the middle of an action and comes back on the
+// same port name: the link is dropped once, with a message, the action ends
+// without a write, and after Connect the same action works.
+void TestLinkFaults::unplugDuring()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, view);
+    QFETCH(QString, tag);
+    const bool download = view.isEmpty();
+    sim::Options options;
+    options.linkPath = QDir::temp().filePath(
+        QString("nodeweave-unplug-%1-%2").arg(QCoreApplication::applicationPid()).arg(button));
+    Harness lost(options);
+    sim::SimBridge &bridge = lost.bridge();
+    QVERIFY(connectAll(lost));
+    Link *link = lost.window()->link();
+    QSignalSpy drops(link, &Link::linkLost);
+    bridge.setRegs(500, Regs(140, 0));
+    bridge.setText(500 + 7 * 3, 4, "S3");
+    bridge.setText(2402 + 10 * 7, 4, "R7");
+    const auto start = [&] {
+        if (download)
+            startDownload(lost);
+        else
+            lost.find<QPushButton>(button)->click();  // a Reload waits inside the click
+    };
+    sim::LogOptions stalling;  // the transfer starts, then waits mid-file
+    stalling.fault = sim::LogFault::Stall;
+    bridge.setEventLog(stalling);
+    bridge.clearReads();
+    bridge.setDelay(2000);  // the first block's answer is on its way
+    int writes = 0;
+    QVERIFY(whenUnderWay(start, [&] {
+        return download ? bridge.logStartRequests() > 0 : !bridge.reads().isEmpty();
+    }, [&] {
+        writes = bridge.writes().size();
+        bridge.unplug();
+    }));
+
+    QTRY_COMPARE_WITH_TIMEOUT(lost.find<QPushButton>("connectButton")->text(), QString("Connect"), Wait);
+    QCOMPARE(link->state(), QModbusDevice::UnconnectedState);
+    // A download, given up at once (not after its stall time), frees the port.
+    QTRY_VERIFY_WITH_TIMEOUT(lost.find<QAbstractButton>(
+        download ? "eventLogEnableRadioButton" : qPrintable(button))->isEnabled(), Wait);
+    QVERIFY2(download ? lost.status().startsWith("Event log download failed: ")
+                      : !lost.status().isEmpty() && lost.status() != "OK!", qPrintable(lost.status()));
+    if (!download)
+        QVERIFY(shownTags(lost, qPrintable(view)).isEmpty());
+    QCOMPARE(drops.count(), download ? 0 : 1);  // a download holds the port itself
+    QCOMPARE(bridge.writes().size(), writes);
+
+    bridge.setDelay(0);
+    bridge.setEventLog(sim::LogOptions());
+    QVERIFY(bridge.replug());
+    QTRY_COMPARE_WITH_TIMEOUT(lost.find<QComboBox>("portComboBox")->currentText(), bridge.portPath(), Wait);
+    QVERIFY(connectAll(lost));
+    start();
+    if (download) {
+        QTRY_COMPARE_WITH_TIMEOUT(lost.find<QTableView>("EventLogView")->model()->rowCount(),
+                                  sim::LogOptions::defaultRecords().size(), Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(bridge.reg(3000), quint16(0), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(link->isConnected(), Wait);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(shownTags(lost, qPrintable(view)), QStringList{ tag }, Wait);
+    }
+    QCOMPARE(drops.count(), download ? 0 : 1);
+    for (const auto &w : bridge.writes())
+        QVERIFY2(w.start == 199 || w.start == 3000, qPrintable(QString::number(w.start)));
+}
+
+void TestLinkFaults::closeDuringWait_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("destroy");
+    for (const char *button : { "sensorUpdatePushButton", "ruleChkPushButton", "ruleChainAddPushButton",
+                                "monitorCheckpushButton", "ELogChkPushButton", "systemReload" }) {
+        QTest::newRow(qPrintable(QString("%1, closed").arg(button))) << button << false;
+        QTest::newRow(qPrintable(QString("%1, deleted").arg(button))) << button << true;
+    }
+}
+
+// The window is closed, or deleted outright, while an action waits on its
+// own: the program carries on, and the bridge hears nothing more from it.
+void TestLinkFaults::closeDuringWait()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, destroy);
+    Harness other;
+    sim::SimBridge &bridge = other.bridge();
+    QVERIFY(connectAll(other));
+    QPointer<MainWindow> window = other.window();
+    bridge.setEventLog(sim::LogOptions());
+    const bool add = button == "ruleChainAddPushButton", download = button == "ELogChkPushButton";
+    if (add) {  // Add needs the table read first
+        other.find<QPushButton>("ruleChkPushButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(other.find<QPushButton>("ruleChkPushButton")->isEnabled(), Wait);
+        QVERIFY(other.waitForReplies());
+        other.find<QLineEdit>("ruleNameLineEdit")->setText("gone");
+    }
+    auto *dialog = window->findChild<QDialog *>("systemDialog");
+    if (button == "systemReload")
+        dialog->show();
+    bridge.clearReads();
+    bridge.clearWrites();
+    QVERIFY(whenUnderWay([&] {
+        if (download)
+            startDownload(other);
+        else
+            window->findChild<QPushButton *>(button)->click();  // some wait inside the click
+    }, [&] {
+        return add ? !bridge.writes().isEmpty()
+                   : download ? bridge.logStartRequests() > 0 : !bridge.reads().isEmpty();
+    }, [&] {
+        if (destroy)
+            delete window;
+        else
+            window->close();
+    }));
+
+    QCOMPARE(window.isNull(), destroy);
+    QVERIFY(destroy || (!window->isVisible() && !window->link()->isConnected()));
+    // Whatever the action had on its way ends; nothing more reaches the bridge.
+    QCoreApplication::processEvents();
+    const int after = bridge.requestCount();
+    QVERIFY2(!QTest::qWaitFor([&] { return bridge.requestCount() > after; }, 500),
+             qPrintable(QString("%1 requests after closing").arg(bridge.requestCount() - after)));
+    delete window;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+QTEST_MAIN(TestLinkFaults)
+#include "test_linkfaults.moc"
