@@ -54,10 +54,9 @@ private slots:
     void secondConnectIgnoredAndLongCredentials();
     void modelReadFailures_data();
     void modelReadFailures();
-    void disconnectRestoresWindow();
     void lostPortAndReturn();
     void portSignature();
-    void closingDuringWaits();
+    void deletedDuringIdentification();
 };
 
 void TestConnect::identification_data()
@@ -374,32 +373,6 @@ void TestConnect::modelReadFailures()
     QVERIFY(!h.loginDialog());
 }
 
-void TestConnect::disconnectRestoresWindow()
-{
-    Harness h;
-    QVERIFY(h.startWindow());
-    QVERIFY(h.connectAs());
-    QModbusClient *client = h.window()->link()->device();
-    h.find<QPushButton>("connectButton")->click();
-    QCOMPARE(h.window()->link()->state(), QModbusDevice::UnconnectedState);
-    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
-    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
-    QCOMPARE(h.find<QComboBox>("FrequencyComboBox")->count(), 0);
-    QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
-    QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
-    h.find<QTabWidget>("tabWidget")->setCurrentIndex(0);
-    QVERIFY(h.find<QLineEdit>("portEdit_2")->isVisible());
-    QCOMPARE(h.window()->link()->device(), client);
-
-    // The menu entry connects again with the same client.
-    h.find<QAction>("actionConnect")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(h.loginDialog(), 10000);
-    QVERIFY(h.submitLogin("admin", "admin"));
-    QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
-    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().startsWith("NB500"));
-    QCOMPARE(h.window()->link()->device(), client);
-}
-
 void TestConnect::lostPortAndReturn()
 {
     sim::Options options;
@@ -458,16 +431,8 @@ void TestConnect::portSignature()
     qputenv("NODEWEAVE_EXTRA_PORTS", saved);
 }
 
-void TestConnect::closingDuringWaits()
+void TestConnect::deletedDuringIdentification()
 {
-    {   // Closing while the login dialog waits.
-        Harness h;
-        QVERIFY(h.startWindow());
-        QVERIFY(h.startConnect());
-        h.window()->close();
-        QTRY_VERIFY_WITH_TIMEOUT(!h.window()->isConnecting(), 10000);
-        QVERIFY(!h.loginDialog());
-    }
     {   // Deleting the window while identification waits for the model name.
         Harness h;
         QVERIFY(h.startWindow());

@@ -1,4 +1,4 @@
-// The window before and around a connection: start-up state, menus, themes,
+// The window before and around a connection: menus, themes,
 // the port list and the PC serial settings dialog.
 #include "testsupport.h"
 
@@ -22,7 +22,6 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void startupState();
     void themes();
     void everyWidgetReachable_data();
     void everyWidgetReachable();
@@ -31,51 +30,6 @@ private slots:
     void settingsDialogApply();
     void quitClosesAndDisconnects();
 };
-
-void TestMainWindow::startupState()
-{
-    Harness h;
-    QVERIFY(h.startWindow());
-    MainWindow *w = h.window();
-    QCOMPARE(w->windowTitle(), QString("Nodeweave V1.0.1"));
-    QCOMPARE(w->minimumSize(), QSize(1027, 735));
-    QCOMPARE(w->maximumSize(), QSize(1027, 735));
-
-    auto *tabs = h.find<QTabWidget>("tabWidget");
-    const QStringList titles{ "Serial", "Group Net", "LoRa", "LoRa Wan", "I/O", "RF", "Adjust",
-                              "RTU", " Rule Chain", " Chain Monitor", "Event Log", "TMO I/O",
-                              "TimeSetting" };
-    const QStringList pages{ "tab", "LoraNet_2", "LoraNet", "tab_3", "IO", "tab_2", "tab_9",
-                             "sensor", "tab_10", "tab_13", "tab_14", "tab_15", "tab_16" };
-    QCOMPARE(tabs->count(), titles.size());
-    for (int i = 0; i < tabs->count(); ++i) {
-        QCOMPARE(tabs->tabText(i), titles.at(i));
-        QCOMPARE(tabs->widget(i)->objectName(), pages.at(i));
-        QCOMPARE(tabs->isTabEnabled(i), QList<int>({ 0, 3, 4, 5, 7 }).contains(i));
-    }
-    QCOMPARE(tabs->currentIndex(), 7);
-
-    QVERIFY(h.find<QAction>("actionConnect")->isEnabled());
-    QVERIFY(!h.find<QAction>("actionDisconnect")->isEnabled());
-    for (const char *name : { "actionExit", "actionOptions", "action_Settings", "action_Default",
-                              "actionDa_rk", "actionHelp_2" })
-        QVERIFY2(h.find<QAction>(name)->isEnabled(), name);
-    QCOMPARE(h.find<QPushButton>("connectButton")->text(), QString("Connect"));
-    for (const char *name : { "connectType", "serverEdit", "sensorTypeCombox", "SNLineEdit",
-                              "SNPushButton", "SNPushButtonWrite", "BitMapTextEdit", "groupBox_6" })
-        QVERIFY2(h.find<QWidget>(name)->isHidden(), name);
-    QCOMPARE(h.find<QComboBox>("sensorTypeCombox")->count(), 21);
-    tabs->setCurrentIndex(0);
-    QVERIFY(!h.find<QLineEdit>("portEdit_2")->isVisible());
-    QVERIFY(h.find<QLineEdit>("portEdit_3")->text().isEmpty());
-    // The simulated bridge's port comes first in the list.
-    QCOMPARE(h.find<QComboBox>("portComboBox")->itemText(0), h.bridge().portPath());
-
-    // "Help" without a help file does nothing visible.
-    h.find<QAction>("actionHelp_2")->trigger();
-    QVERIFY(h.boxes.boxes.isEmpty());
-    QCOMPARE(h.bridge().requestCount(), 0);
-}
 
 void TestMainWindow::themes()
 {

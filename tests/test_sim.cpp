@@ -97,22 +97,6 @@ private slots:
         sim.reset();
     }
 
-    void factoryValues()
-    {
-        QCOMPARE(read(0, 5), (QVector<quint16>{0, 8, 1, 0, 1}));
-        QCOMPARE(read(133, 2), (QVector<quint16>{0x4E42, 0x3530}));  // "NB50"
-        QCOMPARE(sim->text(133, 8), QString("NB500-400"));
-        QCOMPARE(sim->text(180, 8), QString("admin"));
-        QCOMPARE(sim->text(188, 8), QString("admin"));
-        QCOMPARE(sim->reg(160), quint16(-87));
-        QCOMPARE(sim->reg(256), quint16(1));
-        QCOMPARE(sim->reg(808), quint16(1000));
-        sim->setText(133, 8, "NB520-915");
-        QCOMPARE(sim->text(133, 8), QString("NB520-915"));
-        QCOMPARE(read(136, 2), (QVector<quint16>{0x3931, 0x3500}));  // "915"
-        QCOMPARE(sim->requestCount(), 3);
-    }
-
     void readWriteAndLog()
     {
         QCOMPARE(modbus_write_register(ctx, 801, 120), 1);
@@ -165,56 +149,43 @@ private slots:
         QCOMPARE(sim->regs(199, 2), (QVector<quint16>{0x1234, 0x5678}));
     }
 
-    void exceptionRule()
+    // Each fault kind on the requests it names, and the request after it.
+    void faults_data()
     {
-        sim->addFault(rule(Fault::Exception, 300, 310, 2, 4));
-        QCOMPARE(read(0, 4).size(), 4);  // outside the range
-        int rc = 0;
-        read(295, 6, &rc);  // overlaps 300
-        QCOMPARE(rc, -1);
-        QCOMPARE(errno, int(EMBXSFAIL));
-        QCOMPARE(modbus_write_register(ctx, 306, 5), -1);  // refused, not stored, logged
-        QCOMPARE(sim->reg(306), quint16(0));
-        QCOMPARE(sim->writesIn(306, 306).size(), 1);
-        QCOMPARE(modbus_write_register(ctx, 306, 5), 1);  // the rule has expired
-        QCOMPARE(sim->reg(306), quint16(5));
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("function");  // 3: read 10 at 300, 6: write 5 to 306
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("stored");    // what 306 holds after the faulty write
+        QTest::newRow("exception 4 on a read") << int(Fault::Exception) << 3 << int(EMBXSFAIL) << 0;
+        QTest::newRow("exception 4 on a write") << int(Fault::Exception) << 6 << int(EMBXSFAIL) << 0;
+        QTest::newRow("no answer to a write") << int(Fault::NoAnswer) << 6 << ETIMEDOUT << 0;
+        QTest::newRow("damaged CRC, the device acted") << int(Fault::BadCrc) << 6 << int(EMBBADCRC) << 5;
+        QTest::newRow("short reply to a read") << int(Fault::ShortReply) << 3 << int(EMBBADDATA) << 0;
     }
-
-    void noAnswerExpires()
+    void faults()
     {
-        FaultRule r = rule(Fault::NoAnswer, 0, 0xFFFF, 1);
-        r.function = 6;
+        QFETCH(int, function);
+        QFETCH(int, kind);
+        FaultRule r = rule(Fault(kind), 300, 310, 1, 4);
+        r.function = function;
         sim->addFault(r);
         modbus_set_response_timeout(ctx, 0, 300000);
-        QCOMPARE(read(1000, 2).size(), 2);  // another function: answered
-        QCOMPARE(modbus_write_register(ctx, 900, 3), -1);
-        QCOMPARE(errno, ETIMEDOUT);
-        QCOMPARE(sim->reg(900), quint16(0));
-        QVERIFY(sim->writes().isEmpty());
-        QCOMPARE(sim->requestCount(), 2);
-        QCOMPARE(modbus_write_register(ctx, 900, 3), 1);
-        QCOMPARE(sim->reg(900), quint16(3));
+        QCOMPARE(read(0, 4).size(), 4);  // outside the range or function: answered
+        int rc = 0;
+        if (function == 3)
+            read(295, 10, &rc);  // overlaps 300
+        else
+            rc = modbus_write_register(ctx, 306, 5);
+        QCOMPARE(rc, -1);
+        QTEST(errno, "error");
+        QTEST(int(sim->reg(306)), "stored");
+        QCOMPARE(modbus_write_register(ctx, 306, 5), 1);  // the rule has expired
+        QCOMPARE(read(306, 1), (QVector<quint16>{ 5 }));
     }
 
-    void badCrcShortExtra()
+    void extraBytes()
     {
-        sim->addFault(rule(Fault::BadCrc, 500, 500, 1));
-        QCOMPARE(modbus_write_register(ctx, 500, 77), -1);
-        QCOMPARE(errno, int(EMBBADCRC));
-        QCOMPARE(sim->reg(500), quint16(77));  // the device did act
-        QCOMPARE(read(500, 1), (QVector<quint16>{77}));
-
-        // ShortReply: a valid frame with half the registers; libmodbus rejects the count.
-        sim->addFault(rule(Fault::ShortReply, 1000, 1111, -1));
-        int rc = 0;
-        read(1000, 10, &rc);
-        QCOMPARE(rc, -1);
-        QCOMPARE(errno, int(EMBBADDATA));
-        QCOMPARE(modbus_write_register(ctx, 1001, 9), 1);  // writes behave normally
-        QCOMPARE(sim->reg(1001), quint16(9));
-        sim->clearFaults();
-
-        // ExtraBytes: the reply is fine, three stray bytes follow it.
+        // The reply is fine, three stray bytes follow it.
         sim->addFault(rule(Fault::ExtraBytes, 0, 10, 1));
         QCOMPARE(read(0, 2), (QVector<quint16>{0, 8}));
         pollfd p{modbus_get_socket(ctx), POLLIN, 0};
@@ -228,19 +199,6 @@ private slots:
         }
         QCOMPARE(stray.size(), 3);
         QCOMPARE(read(0, 2), (QVector<quint16>{0, 8}));
-    }
-
-    void delay()
-    {
-        sim->setDelay(300);
-        QElapsedTimer t;
-        t.start();
-        QCOMPARE(read(0, 1), (QVector<quint16>{0}));
-        QVERIFY2(t.elapsed() >= 295, qPrintable(QString::number(t.elapsed())));
-        sim->setDelay(0);
-        t.restart();
-        QCOMPARE(read(0, 1), (QVector<quint16>{0}));
-        QVERIFY(t.elapsed() < 200);
     }
 
     // Paced, a round trip takes at least the wire time of request and reply
