@@ -368,7 +368,8 @@ QList<Action> ioRows()
                   { { "2500.9", 2500 }, { "10000", 10000 }, { "10001", -1 }, { "", -1 } },
                   "Set Voltage Error: voltage output must less than 10000mv")
          << put("PWMOutputPushButton", 1108, "", "65535", { 65535, 100 }).via(QuietWrite)
-                .set({ { "PWMOutputComboBox", "6" }, { "PWMOutputlineEdit", "65535" }, { "PWMOutputLineEdit2", "100" } })
+                .set({ { "PWMOutputComboBox", "6" }, { "PWMOutputlineEdit", "65535" },
+                       { "PWMOutputLineEdit2", "100" } })
          << put("PWMOutputPushButton", 1110, "", "0", { 0, 0 }).via(QuietWrite)
                 .set({ { "PWMOutputComboBox", "7" }, { "PWMOutputlineEdit", "0" }, { "PWMOutputLineEdit2", "0" } })
          << typed("PWMOutputPushButton", 1110, "PWMOutputlineEdit", { { "65536", -1 }, { "100000", -1 } }, frequency16)
