@@ -65,23 +65,15 @@ private slots:
         const QString raw = "registersToText", ver = "versionText", zero = "zeroEndedText",
                       name = "entryName";
         QTest::newRow("raw: zero byte kept") << raw << Regs{ 0x4142, 0x4300 } << QString::fromLatin1("ABC\0", 4);
-        QTest::newRow("raw: high bytes") << raw << Regs{ 0xE9FF } << QString(QChar(0xE9)) + QChar(0xFF);
-        QTest::newRow("raw: empty") << raw << Regs{} << QString();
         QTest::newRow("version ended by a zero register") << ver << Regs{ 0x5632, 0x2E31, 0x2E33, 0, 0 } << "V2.1.3";
         // Only a zero high byte ends the version, not a zero low byte.
         QTest::newRow("version zero low byte kept") << ver << Regs{ 0x5600, 0x3132, 0x0041 }
                                                     << QString::fromLatin1("V\0" "12", 4);
         QTest::newRow("version zero high byte first") << ver << Regs{ 0x0056, 0x3132 } << "";
-        QTest::newRow("version all eight used") << ver << Regs(8, 0x4142) << QString("AB").repeated(8);
-        QTest::newRow("version empty reply") << ver << Regs{} << "";
         QTest::newRow("zero-ended ABC") << zero << Regs{ 0x4142, 0x4300, 0x4445 } << "ABC";
         QTest::newRow("zero-ended even length") << zero << Regs{ 0x6162, 0, 0x6364 } << "ab";
-        QTest::newRow("zero-ended latin-1") << zero << Regs{ 0x70E4, 0x7300 } << QString("p") + QChar(0xE4) + "s";
-        QTest::newRow("zero-ended empty reply") << zero << Regs{} << "";
         QTest::newRow("name ended by zero low byte") << name << Regs{ 0x5275, 0x6C65, 0x3100, 0x4142 } << "Rule1";
         QTest::newRow("name ended by zero high byte") << name << Regs{ 0x4142, 0x0043, 0x4445 } << "AB";
-        QTest::newRow("name eight characters") << name << Regs{ 0x6162, 0x6364, 0x6566, 0x6768, 0x6969 }
-                                               << "abcdefgh";
         QTest::newRow("name free entry") << name << Regs{ 0x0041, 0x4243, 0, 0 } << "";
         QTest::newRow("name missing registers") << name << Regs{ 0x6162, 0x6364 } << "abcd";
     }
@@ -98,37 +90,35 @@ private slots:
             QCOMPARE(codec::textToRegisters(got, regs.size()), regs);
     }
 
+    // Typed text stored in registers; register text is Latin-1 without zero bytes,
+    // while a key may keep the zero bytes it was read with.
     void textToRegisters_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("count");
         QTest::addColumn<Regs>("regs");
-        QTest::newRow("abc in 4") << "abc" << 4 << Regs{ 0x6162, 0x6300, 0, 0 };
-        QTest::newRow("latin-1") << QString("a") + QChar(0xE9) << 1 << Regs{ 0x61E9 };
-        QTest::newRow("above latin-1") << QString(QChar(0x20AC)) + "A" << 1 << Regs{ 0x0041 };
-        QTest::newRow("empty") << "" << 3 << Regs{ 0, 0, 0 };
-        QTest::newRow("longer than block") << "abcde" << 2 << Regs{ 0x6162, 0x6364, 0x6500 };
+        QTest::addColumn<bool>("registerText");
+        QTest::addColumn<bool>("latin1");
+        QTest::newRow("abc in 4") << "abc" << 4 << Regs{ 0x6162, 0x6300, 0, 0 } << true << true;
+        QTest::newRow("latin-1") << QString("a") + QChar(0xFF) << 1 << Regs{ 0x61FF } << true << true;
+        QTest::newRow("above latin-1") << QString(QChar(0x20AC)) + "A" << 1 << Regs{ 0x0041 } << false << false;
+        QTest::newRow("zero byte") << QString("a") + QChar(0) << 1 << Regs{ 0x6100 } << false << true;
+        QTest::newRow("longer than block") << "abcde" << 2 << Regs{ 0x6162, 0x6364, 0x6500 } << true << true;
     }
     void textToRegisters()
     {
         QFETCH(QString, text);
         QFETCH(int, count);
         QTEST(codec::textToRegisters(text, count), "regs");
+        QTEST(isRegisterText(text), "registerText");
+        QTEST(isLatin1Text(text), "latin1");
     }
 
-    void textChecks()
+    void smallTexts()
     {
-        QVERIFY(isRegisterText("admin") && isRegisterText(""));
-        QVERIFY(isRegisterText(QString("p") + QChar(0xE4) + QChar(0xFF)));
-        QVERIFY(!isRegisterText(QString("pass") + QChar(0x20AC)));
-        QVERIFY(!isRegisterText(QString("a") + QChar(0) + "b"));
-        // A key may keep the zero bytes it was read with.
-        QVERIFY(isLatin1Text(QString("a") + QChar(0) + QChar(0xFF)));
-        QVERIFY(!isLatin1Text(QString("key") + QChar(0x20AC)));
         QVERIFY(serialNumberUnset({ 0xFFFF, 0xFFFF }) && serialNumberUnset({ 0xFF41 }));
         QVERIFY(!serialNumberUnset({ 0x4142 }) && !serialNumberUnset({ 0x00FF }) && !serialNumberUnset({}));
-        QCOMPARE(loraFrequencyText(4705), QString("470.5"));
-        QCOMPARE(loraFrequencyText(9150), QString("915"));
+        QCOMPARE(loraFrequencyText(4705) + loraFrequencyText(9150), QString("470.5915"));
         QCOMPARE(ruleTypeText(-1), QString());
     }
 
@@ -143,12 +133,10 @@ private slots:
         QTest::newRow("plain") << "300" << 65535u << 300 << 300 << 300;
         QTest::newRow("blanks around") << " 65535 " << 65535u << 65535 << 65535 << 65535;
         QTest::newRow("empty is 0") << "" << 255u << 0 << 0 << -1;
-        QTest::newRow("below the range") << "0" << 255u << 0 << 0 << -1;
         QTest::newRow("just above") << "256" << 255u << 256 << -1 << -1;
         QTest::newRow("would wrap") << "65537" << 65535u << 1 << -1 << -1;
         QTest::newRow("negative") << "-1" << 65535u << 0xFFFF << -1 << -1;
         QTest::newRow("letters") << "12a" << 65535u << 0 << -1 << -1;
-        QTest::newRow("fraction") << "1.5" << 65535u << 0 << -1 << -1;
         QTest::newRow("beyond 64 bits") << "99999999999999999999" << 65535u << 0 << -1 << -1;
     }
     void numbers()
@@ -180,7 +168,6 @@ private slots:
         QTest::newRow("NB520-TH") << "NB520-TH" << false << true << true << 2 << QStringList{ "920", "925" };
         QTest::newRow("other series") << "NB500-NT400" << true << true << false << 0 << b400;
         QTest::newRow("no markers") << "XY12" << false << false << false << -1 << QStringList{};
-        QTest::newRow("unknown device") << "Unknown Device" << false << false << false << -1 << QStringList{};
         QTest::newRow("lower case no match") << "nb500-400" << false << false << false << 0 << b400;
     }
     void modelGating()
@@ -207,7 +194,6 @@ private slots:
         QTest::addColumn<int>("channel");
         QTest::addColumn<int>("stride");
         QTest::addColumn<int>("reg");
-        QTest::newRow("channel 3") << 1000 << channelNumber("3") << 1 << 1003;
         QTest::newRow("channel 7, stride 2") << 1096 << channelNumber("7") << 2 << 1110;
         QTest::newRow("no channel") << 1032 << channelNumber("") << 2 << 1032;
         QTest::newRow("wraps") << 65535 << 2 << 1 << 1;
@@ -231,10 +217,7 @@ private slots:
         QTest::addColumn<double>("milliamps");
         QTest::addColumn<int>("microamps");
         QTest::addColumn<QString>("text");
-        QTest::newRow("4") << 4.0 << 4000 << "4";
-        QTest::newRow("12.345") << 12.345 << 12345 << "12.345";
         QTest::newRow("4.001 is not cut to 4000") << 4.001 << 4001 << "4.001";
-        QTest::newRow("19.999") << 19.999 << 19999 << "19.999";
         QTest::newRow("20") << 20.0 << 20000 << "20";
         QTest::newRow("fraction of a unit cut") << 12.3456 << 12345 << "12.345";
         QTest::newRow("negative") << -1.0 << 0 << "0";
@@ -277,20 +260,14 @@ private slots:
         QTest::addColumn<int>("bytes");
         QTest::addColumn<Regs>("regs");  // empty: refused
         const Regs addr{ 0x0A0B, 0xC0D0 };
-        QTest::newRow("address groups") << "0A 0B C0 D0" << 4 << addr;
         QTest::newRow("address run") << "0a0bc0d0" << 4 << addr;
         QTest::newRow("eui run") << "70B3D57ED0001234" << 8 << Regs{ 0x70B3, 0xD57E, 0xD000, 0x1234 };
         QTest::newRow("eui groups, blanks around") << " 00 11 22 33 44 55 66 77 " << 8
                                                    << Regs{ 0x0011, 0x2233, 0x4455, 0x6677 };
         QTest::newRow("one group too many") << "00 11 22 33 44" << 4 << Regs{};
-        QTest::newRow("one group short") << "00 11 22" << 4 << Regs{};
         QTest::newRow("not hex") << "00 11 22 3G" << 4 << Regs{};
-        QTest::newRow("three digits") << "001 12 23" << 4 << Regs{};
         QTest::newRow("odd run") << "0A0BC0D" << 4 << Regs{};
-        QTest::newRow("run too long") << "0A0BC0D0EE" << 4 << Regs{};
         QTest::newRow("mixed") << "0A0B C0 D0" << 4 << Regs{};
-        QTest::newRow("empty") << "" << 4 << Regs{};
-        QTest::newRow("line break after a group") << "0A\n 0B" << 2 << Regs{};
         QTest::newRow("line break in the middle") << "0A 0B\n C0 D0" << 4 << Regs{};
         QTest::newRow("line break around") << "\n0A 0B C0 D0\n" << 4 << addr;
     }
@@ -317,24 +294,15 @@ private slots:
         regs[15] = 0x7FFF;
         QCOMPARE(flagsToBitmap(flags, 16), regs);
 
-        QList<ScanMapEntry> rows;
-        for (int i = 0; i < 10; ++i)
-            rows.append(ScanMapEntry());
-        rows[0] = { 1, 3, 100 };
-        rows[2] = { 2, 4, 7 };
-        rows[4] = { 0, 0, 55 };  // only a register: second half
-        rows[5] = { 5, 0, 9 };   // no function code: second half
-        Regs first(20, 0), second(20, 0);
-        first[0] = second[0] = 0x0301; first[1] = second[1] = 100;
-        first[2] = second[2] = 0x0402; first[3] = second[3] = 7;
-        second[5] = 55; second[6] = 0x0005; second[7] = 9;
-        QCOMPARE(scanMapHalf(rows, 10, scanRowForFirstHalf), first);
-        QCOMPARE(scanMapHalf(rows, 10, scanRowForSecondHalf), second);
+        // Rows with only a register or no function code go to the second half.
+        const QList<ScanMapEntry> rows{ { 1, 3, 100 }, {}, { 2, 4, 7 }, {}, { 0, 0, 55 }, { 5, 0, 9 } };
+        QCOMPARE(scanMapHalf(rows, 10, scanRowForFirstHalf), Regs({ 0x0301, 100, 0x0402, 7 }) + Regs(16, 0));
+        QCOMPARE(scanMapHalf(rows, 10, scanRowForSecondHalf),
+                 Regs({ 0x0301, 100, 0x0402, 7, 0, 55, 0x0005, 9 }) + Regs(12, 0));
         // Nothing qualifies: the half is cleared; no entries (or fewer): empty.
         QCOMPARE(scanMapHalf({}, 10, scanRowForFirstHalf), Regs(20, 0));
-        QCOMPARE(scanMapHalf(rows, 0, scanRowForSecondHalf), Regs());
-        QCOMPARE(scanMapHalf(rows, -1, scanRowForSecondHalf), Regs());
-        QCOMPARE(scanMapHalf({}, -25, scanRowForFirstHalf), Regs());
+        for (int count : { 0, -1, -25 })
+            QVERIFY(scanMapHalf(rows, count, scanRowForSecondHalf).isEmpty());
 
         const QList<ScanMapEntry> read = scanMapFromRegisters({ 0x0301, 0x0064, 0x0102 }, 20);
         QCOMPARE(read.size(), 20);
@@ -345,17 +313,12 @@ private slots:
 
     void aesKeyProposal()
     {
-        const QString alphabet = QString::fromLatin1(AesKeyAlphabet);
-        QCOMPARE(alphabet.size(), 36);
         QSet<QString> keys;
-        for (int i = 0; i < 200; ++i) {
-            const QString key = proposeAesKey();
-            QCOMPARE(key.size(), 16);
-            for (QChar c : key)
-                QVERIFY(alphabet.contains(c));
-            keys.insert(key);
-        }
+        for (int i = 0; i < 200; ++i)
+            keys.insert(proposeAesKey());
         QCOMPARE(keys.size(), 200);  // keys drawn in the same millisecond still differ
+        for (const QString &key : keys)
+            QVERIFY(QRegularExpression("^[0-9a-z]{16}$").match(key).hasMatch());
     }
 
     // Sensor entries encoded, then decoded at an offset of the reply (or only decoded).
@@ -370,17 +333,12 @@ private slots:
                                << "TANK1" << QList<int>{ 5, 3, 40001, 2 };
         QTest::newRow("8 characters, third entry") << true << 14
             << Regs{ 0x4142, 0x4344, 0x4546, 0x4748, 0x01F7, 1, 80 } << "ABCDEFGH" << QList<int>{ 247, 1, 1, 80 };
-        QTest::newRow("one character") << true << 0 << Regs{ 0x7800, 0, 0, 0, 0x0401, 0xFFFF, 10 }
-                                       << "x" << QList<int>{ 1, 4, 65535, 10 };
         QTest::newRow("zero byte ends the name") << false << 0 << Regs{ 0x4142, 0x0043, 0, 0, 0x0302, 7, 1 }
                                                  << "AB" << QList<int>{ 2, 3, 7, 1 };
         QTest::newRow("signed quantity") << false << 0 << Regs{ 0x5400, 0, 0, 0, 0x0101, 0x8000, 0xFFFF }
                                          << "T" << QList<int>{ 1, 1, 32768, -1 };
         QTest::newRow("missing register 4") << false << 0 << Regs{ 0x4142, 0x4344, 0x4546, 0x4748 }
                                             << "ABCDEFGH" << QList<int>{ 0, 0, 0, 0 };
-        QTest::newRow("Latin-1") << false << 0 << Regs{ 0xE94F, 0, 0, 0, 0x0301, 1, 1 }
-                                 << QString::fromUtf8("éO") << QList<int>{ 1, 3, 1, 1 };
-        QTest::newRow("empty reply") << false << 0 << Regs{} << "" << QList<int>{ 0, 0, 0, 0 };
         // An entry past the end of the int range reads as an empty entry.
         QTest::newRow("far offset") << false << 2147483647 - 2 << Regs{ 0x5465, 0x6D70, 0, 0, 0x0301, 40001, 2 }
                                     << "" << QList<int>{ 0, 0, 0, 0 };
@@ -416,16 +374,13 @@ private slots:
         QTest::addColumn<P>("problems");
         QTest::newRow("valid, code 3") << "TANK1" << 5LL << 3 << 40001LL << 10LL << P();
         QTest::newRow("limits, code 1") << "ABCDEFGH" << 247LL << 1 << 65535LL << 80LL << P();
-        QTest::newRow("low limits, code 4") << "x" << 1LL << 4 << 1LL << 1LL << P();
         QTest::newRow("nine characters") << "ABCDEFGHI" << 5LL << 3 << 1LL << 1LL << P(SensorNameTooLong);
         QTest::newRow("not Latin-1") << QString::fromUtf8("T\u20AC") << 5LL << 3 << 1LL << 1LL
                                      << P(SensorNameNotRegisterText);
         QTest::newRow("all wrong") << "" << 0LL << 0 << 0LL << 0LL
                                    << (SensorNameEmpty | SensorSlaveIdOutOfRange | SensorFunctionCodeInvalid
                                        | SensorQuantityOutOfRange | SensorAddressOutOfRange);
-        QTest::newRow("slave 248") << "T" << 248LL << 3 << 1LL << 1LL << P(SensorSlaveIdOutOfRange);
         QTest::newRow("code 3, 11 registers") << "T" << 1LL << 3 << 1LL << 11LL << P(SensorQuantityOutOfRange);
-        QTest::newRow("code 2, 81 bits") << "T" << 1LL << 2 << 1LL << 81LL << P(SensorQuantityOutOfRange);
         QTest::newRow("no code: bit limit") << "T" << 1LL << 0 << 1LL << 80LL << P(SensorFunctionCodeInvalid);
         QTest::newRow("address 65536") << "T" << 1LL << 3 << 65536LL << 1LL << P(SensorAddressOutOfRange);
         // Nothing is cut to the field's width before the check.
@@ -447,7 +402,6 @@ private slots:
         QTest::addColumn<Regs>("regs");
         QTest::addColumn<quint32>("mask");
         QTest::newRow("00, 15 and 23") << Regs{ 0x0080, 0x8001 } << quint32(1 | 1 << 15 | 1 << 23);
-        QTest::newRow("00 and 16") << Regs{ 0x0001, 0x0001 } << quint32(1 | 1 << 16);
         QTest::newRow("none") << Regs{ 0, 0 } << 0u;
         QTest::newRow("all") << Regs{ 0x00FF, 0xFFFF } << 0xFFFFFFu;
     }
@@ -471,7 +425,6 @@ private slots:
         QTest::newRow("epoch") << QByteArray("UTC") << Regs{ 0, 0 } << "1970-01-01 00:00:00 Thu";
         QTest::newRow("nine hours east") << QByteArray("JST-9") << Regs{ 0, 0 } << "1970-01-01 09:00:00 Thu";
         QTest::newRow("five hours west") << QByteArray("EST5") << Regs{ 0, 0 } << "1969-12-31 19:00:00 Wed";
-        QTest::newRow("2020") << QByteArray("UTC") << Regs{ 0x5F5E, 0x1000 } << "2020-09-13 12:26:40 Sun";
         QTest::newRow("largest count") << QByteArray("UTC") << Regs{ 0xFFFF, 0xFFFF } << "2106-02-07 06:28:15 Sun";
     }
     void clock()
@@ -490,10 +443,7 @@ private slots:
         QTest::addColumn<int>("minutes");
         QTest::addColumn<QString>("text");
         QTest::newRow("UTC+5:30") << -330 << "UTC+ 5 : 30";
-        QTest::newRow("UTC+0:45") << -45 << "UTC+ 0 : 45";
-        QTest::newRow("UTC") << 0 << "UTC+ 0 : 00";
         QTest::newRow("UTC-5") << 300 << "UTC -5 : 00";
-        QTest::newRow("UTC-3:30") << 210 << "UTC -3 : 30";
         QTest::newRow("register 0xFE20") << signedValue(0xFE20) << "UTC+ 8 : 00";
         QTest::newRow("lowest int") << int(-2147483647 - 1) << "UTC+ 35791394 : 8";
         QTest::newRow("highest int") << 2147483647 << "UTC -35791394 : 7";
@@ -510,7 +460,6 @@ private slots:
         QTest::addColumn<int>("seconds");
         QTest::addColumn<int>("reg");
         QTest::newRow("NB500 5 s") << "NB500-400" << 5 << 5000;
-        QTest::newRow("NB500 20 s") << "NB500" << 20 << 20000;
         QTest::newRow("NB520 5 s") << "NB520-868" << 5 << 5;
         QTest::newRow("no model") << "" << 1 << 1;
     }
@@ -569,17 +518,12 @@ private slots:
         QTest::newRow("current 20001") << 4 << "20001" << P(RuleCurrentTooHigh);
         // The typed number counts, not its low 16 bits (4464 and 0).
         QTest::newRow("current 70000") << 4 << "70000" << P(RuleCurrentTooHigh);
-        QTest::newRow("voltage 65536") << 5 << "65536" << P(RuleVoltageTooHigh);
         QTest::newRow("current -1") << 4 << "-1" << (RuleValueNegative | RuleCurrentTooLow);
-        QTest::newRow("voltage -5") << 5 << "-5" << P(RuleValueNegative);
-        QTest::newRow("voltage 0") << 5 << "0" << P();
         QTest::newRow("voltage 10000") << 5 << "10000" << P();
         QTest::newRow("voltage 10001") << 5 << "10001" << P(RuleVoltageTooHigh);
-        QTest::newRow("huge") << 5 << "99999999999" << P(RuleVoltageTooHigh);
         QTest::newRow("empty") << 4 << "" << P(RuleValueMissing);
         QTest::newRow("not a number") << 5 << "12mV" << P(RuleValueMissing);
         QTest::newRow("channel 2 ignores the value") << 2 << "-1" << P();
-        QTest::newRow("channel 7 ignores an empty value") << 7 << "" << P();
     }
     void ruleValueProblem()
     {
@@ -595,7 +539,6 @@ private slots:
         QTest::addColumn<QList<int>>("indexes");
         const QByteArray a = record("A1", 1, 0, 2, 100, 1), empty(20, '\0');
         QTest::newRow("empty file") << QByteArray() << QStringList() << QList<int>();
-        QTest::newRow("header only") << QByteArray(16, '\0') << QStringList() << QList<int>();
         QTest::newRow("records 0 and 2 used") << logFile({ a, empty, record("C3", 5, 3, 6, 300, 0) })
                                               << QStringList{ "A1", "C3" } << QList<int>{ 0, 2 };
         // A first tag byte of 0 empties the record, whatever else it holds.
@@ -637,8 +580,6 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::newRow("success") << QByteArray::fromHex("52756c6531000000102701006400000000000100")
                                  << QByteArray("Rule1,10000,V-A,100,1970-01-01 00:00:00,Success\r\n");
-        QTest::newRow("fail") << record("Pump", 65535, 3, 0, 1796083200, 0)
-                              << QByteArray("Pump,65535,A-A,0,2026-12-01 00:00:00,Fail\r\n");
         QTest::newRow("result 2 is a failure") << record("R", 1, 0, 2, 60, 2)
                                                << QByteArray("R,1,V-V,2,1970-01-01 00:01:00,Fail\r\n");
         QTest::newRow("unknown type") << record("X", 7, 9, 8, 0, 1)
