@@ -15,3 +15,12 @@ nw_install_missing() {
 
 NW_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialbus5-dev
                    libqt5serialport5-dev libmodbus-dev)
+
+# The -DCMAKE_BUILD_TYPE argument for the build folder $1: $2 for a new
+# folder (followed by the further cache settings given, without spaces), none
+# for one that exists, which keeps its configuration (so that the scripts and
+# a developer's own configuration can share a folder without rebuilding
+# everything).
+nw_build_type() {
+  [ -f "$1/CMakeCache.txt" ] || echo "-DCMAKE_BUILD_TYPE=$2" "${@:3}"
+}
