@@ -95,7 +95,7 @@ QVector<Group> radioGroups()
                 choice("data bits", 1, { "8" }, 8),
                 choice("stop bits", 2, { "1", "2" }, 1),
                 choice("parity", 3, { "No", "Even", "Odd" }),
-                number("device address", 4, 1, 250) }),
+                number("Modbus address", 4, 1, 250) }),
         group("LoRaWAN", Page::Always, { block(200, 18), block(240, 18) },
               { hex("device address", 200, 2, true),
                 hex("app session key", 202, 8, true),

@@ -188,7 +188,7 @@ private slots:
         const QString rule = R"([{"entry": 2, "tag": "%1", "in device ID": 1, "in channel": 0, )"
                              R"("type": "V-A", "out device ID": 2, "out channel": 4, "value": %2}])";
         row("choice", "RS-485 port", "baud rate", "14400", "14400 is not one of 9600, 4800");
-        row("number", "RS-485 port", "device address", "251", "from 1 to 250");
+        row("number", "RS-485 port", "Modbus address", "251", "from 1 to 250");
         row("off the band", "LoRa radio", "frequency MHz", "868", "from 410 to 493 MHz");
         row("power", "LoRa radio", "power dBm", "23", "not one of 14");
         row("short key", "Group network", "AES key", "\"00 11\"", "needs 16 bytes");
