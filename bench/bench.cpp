@@ -2,11 +2,14 @@
 // keeps to 9600-baud line timing, and the real nodeweave executable's start-up
 // and idle cost. Prints one table; see bench/README.md.
 //
-//   nodeweave-bench --app PATH/nodeweave [--quick]
+//   nodeweave-bench --app PATH/nodeweave [--cli PATH/nodeweave-cli] [--quick]
 //
 // Needs a display (scripts/bench runs it under Xvfb).
 #include "app/mainwindow.h"
 #include "link/link.h"
+#include "link/modelgating.h"
+#include "link/profilereader.h"
+#include "link/profilewriter.h"
 #include "pages/rtu/eventlogpage.h"
 #include "sim/simbridge.h"
 #include "tools/ymodem.h"
@@ -69,6 +72,58 @@ double transactionMs(int requestBytes, int replyBytes)
 }
 double readMs(int registers) { return transactionMs(8, 5 + 2 * registers); }
 double writeMs(int registers) { return transactionMs(9 + 2 * registers, 8); }
+
+// A profile job's limit: its requests on the wire plus the pause the pages
+// make after each of them, but the last (the job ends with its answer).
+struct ProfileJob {
+    double wire = 0, pauses = 0, lastPause = 0;
+    void add(double transaction, int pause)
+    {
+        wire += transaction;
+        pauses += lastPause;
+        lastPause = pause;
+    }
+    double limit() const { return wire + pauses; }
+    void read(const QString &model, const QStringList &groups, bool header)
+    {
+        if (header) {
+            add(readMs(16), 0);  // model name and serial number
+            add(readMs(8), 0);   // firmware
+        }
+        for (const regmap::Group *g : regmap::profileGroups()) {
+            if ((!groups.isEmpty() && !groups.contains(g->name))
+                || !regmap::offeredBy(*g, gatingForModel(model)))
+                continue;
+            for (const regmap::Block &b : g->blocks)
+                add(readMs(b.count), b.readPause);
+        }
+    }
+    // The backup, then each group's runs of registers and its check.
+    void write(const Profile &p, bool withIdentity)
+    {
+        read(p.model, p.presentGroups(), true);
+        for (const QString &name : p.presentGroups()) {
+            const regmap::Group &g = *regmap::group(name);
+            QMap<quint16, quint16> regs;
+            QString error;
+            profile::groupRegisters(p, g, withIdentity, &regs, &error);
+            for (const regmap::Block &b : g.blocks) {
+                int run = 0;
+                for (int a = b.start; a <= b.end(); ++a) {
+                    if (a < b.end() && regs.contains(quint16(a)) && run < regmap::MaxWriteRegisters) {
+                        ++run;
+                        continue;
+                    }
+                    if (run)
+                        add(writeMs(run), b.writePause);
+                    run = a < b.end() && regs.contains(quint16(a)) ? 1 : 0;
+                }
+            }
+            if (!regs.isEmpty())
+                read(p.model, { name }, false);
+        }
+    }
+};
 
 // The YMODEM download of the event log (20016 bytes: 20 packets of 1024),
 // as the bridge sends it: start request "C"; header (133); the bridge's own
@@ -219,6 +274,8 @@ public:
     Row monitorRead(int runs);
     Row logDownload(int runs);
     Row logParse(int runs);
+    Row profileSave(int runs);
+    Row profileWrite(int runs);
 
 private:
     template <typename T> T *find(const char *name) const
@@ -628,6 +685,72 @@ Row Bench::logParse(int runs)
     return row;
 }
 
+// Reads the whole bridge into a profile, as "Save profile..." does, with the
+// window's link inside this event loop.
+Row Bench::profileSave(int runs)
+{
+    Row row;
+    row.operation = "profile save, whole bridge";
+    ProfileJob job;
+    job.read(m_bridge->text(133, 8), {}, true);
+    row.limit = job.limit();
+    row.limitNote = QStringLiteral("wire %1+waits %2").arg(num(job.wire)).arg(job.pauses);
+    ProfileReader reader(m_window->link());
+    m_gaps.arm();
+    for (int i = 0; i < runs; ++i) {
+        bool done = false;
+        QObject::connect(&reader, &ProfileReader::finished, &reader,
+                         [&done](const ProfileReadResult &r) { done = r.status == ProfileReadResult::Done; });
+        const double t0 = nowMs();
+        reader.start();
+        if (!spinUntil([&] { return done; }, 60000)) {
+            row.failed = true;
+            break;
+        }
+        row.samples << nowMs() - t0;
+        QObject::disconnect(&reader, &ProfileReader::finished, &reader, nullptr);
+    }
+    row.gap = m_gaps.disarm();
+    return row;
+}
+
+// Writes a saved profile back with every field, backup and checks included.
+Row Bench::profileWrite(int runs)
+{
+    Row row;
+    row.operation = "profile write, whole bridge";
+    Profile saved;
+    ProfileReader reader(m_window->link());
+    QObject::connect(&reader, &ProfileReader::finished, &reader,
+                     [&saved](const ProfileReadResult &r) { saved = r.profile; });
+    reader.start();
+    if (!spinUntil([&] { return !saved.model.isEmpty(); }, 60000)) {
+        row.failed = true;
+        return row;
+    }
+    ProfileJob job;
+    job.write(saved, true);
+    row.limit = job.limit();
+    row.limitNote = QStringLiteral("wire %1+waits %2").arg(num(job.wire)).arg(job.pauses);
+    ProfileWriter writer(m_window->link());
+    m_gaps.arm();
+    for (int i = 0; i < runs; ++i) {
+        int status = -1;
+        QObject::connect(&writer, &ProfileWriter::finished, &writer,
+                         [&status](const ProfileWriteResult &r) { status = r.status; });
+        const double t0 = nowMs();
+        writer.start({ saved, m_dir.filePath("bench.json"), {}, true, false });
+        if (!spinUntil([&] { return status >= 0; }, 120000) || status != ProfileWriteResult::Done) {
+            row.failed = true;
+            break;
+        }
+        row.samples << nowMs() - t0;
+        QObject::disconnect(&writer, &ProfileWriter::finished, &writer, nullptr);
+    }
+    row.gap = m_gaps.disarm();
+    return row;
+}
+
 // ------------------------------------------------------------------ the executable
 
 struct Launch {
@@ -750,6 +873,41 @@ Row idleRow(const QString &app, int seconds)
     return row;
 }
 
+// nodeweave-cli info against a paced bridge of its own: process start, login
+// and identification, the header read, exit.
+Row cliInfoRow(const QString &cli, int runs)
+{
+    Row row;
+    row.operation = "nodeweave-cli info";
+    // The login write, the model name and activation reads of the Connect,
+    // then the header's two reads.
+    const double wire = writeMs(16) + readMs(8) + 2 * readMs(1) + readMs(16) + readMs(8);
+    row.limit = 300 + wire;
+    row.factor = 1.0;
+    row.limitNote = QStringLiteral("0.3 s + wire %1").arg(num(wire));
+    sim::Options options;
+    options.paced = true;
+    sim::SimBridge bridge(options);
+    if (!bridge.start()) {
+        row.failed = true;
+        return row;
+    }
+    for (int i = 0; i < runs; ++i) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("NODEWEAVE_PASSWORD", "admin");
+        process.setProcessEnvironment(env);
+        const double t0 = nowMs();
+        process.start(cli, { "--port", bridge.portPath(), "info" });
+        if (!process.waitForFinished(10000) || process.exitCode() != 0) {
+            row.failed = true;
+            break;
+        }
+        row.samples << nowMs() - t0;
+    }
+    return row;
+}
+
 // ------------------------------------------------------------------ table
 
 void printTable(const QList<Row> &rows)
@@ -809,6 +967,13 @@ int main(int argc, char *argv[])
     const int at = args.indexOf("--app");
     if (at >= 0 && at + 1 < args.size())
         exe = QFileInfo(args.at(at + 1)).absoluteFilePath();
+    // nodeweave-cli: --cli PATH, or beside the window's executable in cli/.
+    const int cliAt = args.indexOf("--cli");
+    QString cli;
+    if (cliAt >= 0 && cliAt + 1 < args.size())
+        cli = QFileInfo(args.at(cliAt + 1)).absoluteFilePath();
+    if (cli.isEmpty() && !exe.isEmpty())
+        cli = QFileInfo(exe).dir().filePath("cli/nodeweave-cli");
     const bool quick = args.contains("--quick");
     const QString only = args.indexOf("--only") >= 0 ? args.value(args.indexOf("--only") + 1) : QString();
     auto want = [&only](const char *key) { return only.isEmpty() || only.split(',').contains(key); };
@@ -842,6 +1007,10 @@ int main(int argc, char *argv[])
             step("YMODEM downloads", [&] { return bench.logDownload(quick ? 1 : 3); });
         if (want("parse"))
             step("event log parsing", [&] { return bench.logParse(quick ? 3 : 10); });
+        if (want("profile")) {
+            step("profile saves", [&] { return bench.profileSave(quick ? 1 : 3); });
+            step("profile writes", [&] { return bench.profileWrite(quick ? 1 : 2); });
+        }
     }
     if (!exe.isEmpty()) {
         if (want("startup")) {
@@ -852,6 +1021,10 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "bench: idle minute...\n");
             rows << idleRow(exe, quick ? 10 : 60);
         }
+    }
+    if (!cli.isEmpty() && want("cli")) {
+        std::fprintf(stderr, "bench: nodeweave-cli info...\n");
+        rows << cliInfoRow(cli, quick ? 3 : 10);
     }
     printTable(rows);
     return 0;

@@ -90,6 +90,21 @@ QVector<quint16> flagsToBitmap(const QVector<bool> &flags, int registerCount);
 QString proposeAesKey();
 extern const char AesKeyAlphabet[];
 
+// The frequencies a LoRa band allows, in MHz x 10: band 0 410 to 493 MHz,
+// band 1 850 to 930, band 2 920 to 925; no band known: 410 to 930.
+void loraBandRange(int band, int *lowTimes10, int *highTimes10);
+
+// What is wrong with a LoRa frequency (MHz x 10 as typed, before it is
+// truncated to a register) and transmit power for a band (-1: none known).
+// Every problem is returned; the page reports the first in this order.
+enum LoraProblem {
+    LoraFrequencyOutOfRange = 0x01,  // not 410 to 930 MHz, whatever the band
+    LoraFrequencyOutOfBand = 0x02,   // outside the band's frequencies
+    LoraPowerTooHigh = 0x04,         // band 2: above 17 dBm
+};
+Q_DECLARE_FLAGS(LoraProblems, LoraProblem)
+LoraProblems loraProblem(double frequencyTimes10, int power, int band);
+
 // ---- Auto scan map ----------------------------------------------------------
 
 // One row of the auto scan map: two registers, (functionCode << 8 | id), reg.
@@ -304,6 +319,16 @@ bool unsignedFieldValue(const QString &text, quint32 max, quint32 *value);
 // the caller can refuse it rather than store its low bits.
 bool numberInRange(const QString &text, qint64 low, qint64 high, qint64 *value = nullptr);
 
+// What is wrong with the name of a sensor entry or a rule: the bridge keeps
+// up to 8 one-byte characters and takes a zero byte as the end of the name.
+enum EntryNameProblem {
+    EntryNameTooLong = 0x01,         // more than 8 characters
+    EntryNameEmpty = 0x02,           // an empty name marks a free entry
+    EntryNameNotRegisterText = 0x04, // would not read back as typed
+};
+Q_DECLARE_FLAGS(EntryNameProblems, EntryNameProblem)
+EntryNameProblems entryNameProblem(const QString &name);
+
 // What is wrong with a sensor entry typed by the user. Every problem found is
 // returned, so the Add button and the edit dialog each report the first one
 // in their own order and words while accepting exactly the same entries.
@@ -340,5 +365,7 @@ RuleValueProblems ruleValueProblem(int outChannel, const QString &valueText);
 
 } // namespace codec
 
+Q_DECLARE_OPERATORS_FOR_FLAGS(codec::LoraProblems)
+Q_DECLARE_OPERATORS_FOR_FLAGS(codec::EntryNameProblems)
 Q_DECLARE_OPERATORS_FOR_FLAGS(codec::SensorEntryProblems)
 Q_DECLARE_OPERATORS_FOR_FLAGS(codec::RuleValueProblems)

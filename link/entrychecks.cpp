@@ -1,5 +1,6 @@
-// The codec's checks of what the user types: number fields, sensor entries
-// and rule output values. Pure functions; the pages choose the words.
+// The codec's checks of what the user types: number fields, LoRa radio
+// settings, entry names, sensor entries and rule output values. Pure
+// functions; the pages choose the words.
 #include "link/codec.h"
 
 namespace codec {
@@ -31,6 +32,47 @@ bool numberInRange(const QString &text, qint64 low, qint64 high, qint64 *value)
     return true;
 }
 
+void loraBandRange(int band, int *lowTimes10, int *highTimes10)
+{
+    int low = 4100, high = 9300;
+    if (band == 0)
+        high = 4930;
+    else if (band == 1)
+        low = 8500;
+    else if (band == 2)
+        low = 9200, high = 9250;
+    *lowTimes10 = low;
+    *highTimes10 = high;
+}
+
+LoraProblems loraProblem(double frequencyTimes10, int power, int band)
+{
+    LoraProblems problems;
+    int low = 0, high = 0;
+    loraBandRange(-1, &low, &high);
+    // Not a number (nan) fails every comparison: it is out of range.
+    if (!(frequencyTimes10 >= low && frequencyTimes10 <= high))
+        problems |= LoraFrequencyOutOfRange;
+    loraBandRange(band, &low, &high);
+    if (!(frequencyTimes10 >= low && frequencyTimes10 <= high))
+        problems |= LoraFrequencyOutOfBand;
+    if (band == 2 && power > 17)
+        problems |= LoraPowerTooHigh;
+    return problems;
+}
+
+EntryNameProblems entryNameProblem(const QString &name)
+{
+    EntryNameProblems problems;
+    if (name.size() > 8)
+        problems |= EntryNameTooLong;
+    if (name.isEmpty())
+        problems |= EntryNameEmpty;
+    if (!isRegisterText(name))
+        problems |= EntryNameNotRegisterText;
+    return problems;
+}
+
 int sensorQuantityLimit(int functionCode)
 {
     return functionCode == 3 || functionCode == 4 ? 10 : 80;
@@ -40,11 +82,12 @@ SensorEntryProblems sensorEntryProblem(const QString &name, qint64 slaveId, int 
                                        qint64 plcAddress, qint64 registerQuantity)
 {
     SensorEntryProblems problems;
-    if (name.size() > 8)
+    const EntryNameProblems nameProblems = entryNameProblem(name);
+    if (nameProblems & EntryNameTooLong)
         problems |= SensorNameTooLong;
-    if (name.isEmpty())
+    if (nameProblems & EntryNameEmpty)
         problems |= SensorNameEmpty;
-    if (!isRegisterText(name))
+    if (nameProblems & EntryNameNotRegisterText)
         problems |= SensorNameNotRegisterText;
     if (slaveId < 1 || slaveId > 247)
         problems |= SensorSlaveIdOutOfRange;

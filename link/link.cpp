@@ -141,8 +141,8 @@ void Link::onErrorOccurred(QModbusDevice::Error error)
 }
 
 namespace {
-// The exception code of an exception reply in hex ("ff" for none).
-QString exceptionCodeText(const QModbusReply *reply)
+// The exception code of an exception reply (0xFF when it carries none).
+int exceptionCode(const QModbusReply *reply)
 {
     // Qt's RTU client stores an exception reply's function code (0x83,
     // 0x86...) sign-extended, out of the FunctionCode enum's range, so the
@@ -154,7 +154,7 @@ QString exceptionCodeText(const QModbusReply *reply)
     int code = 0xFF;
     if (raw.size() >= 2 && (quint8(raw.at(0)) & QModbusPdu::ExceptionByte))
         code = quint8(raw.at(1));
-    return QString::number(code, 16);
+    return code;
 }
 
 enum class Kind { Read, Write };
@@ -169,7 +169,7 @@ QString replyErrorText(QModbusReply *reply, Kind kind, bool compact)
     if (error == QModbusDevice::ProtocolError) {
         const QString text = compact ? Link::tr("%1 response error:%2(Modbus exception:0x%3")
                                      : Link::tr("%1 response error: %2 (Mobus exception: 0x%3)");
-        return text.arg(what, reply->errorString(), exceptionCodeText(reply));
+        return text.arg(what, reply->errorString(), QString::number(exceptionCode(reply), 16));
     }
     const QString text = compact ? Link::tr("%1 response error:%2(Modbus code:0x%3")
                                  : Link::tr("%1 response error: %2 (code: 0x%3)");
@@ -236,6 +236,9 @@ void Link::onReply(QModbusReply *reply, int expected, const Options &options,
     }
     if (done)
         done(error);
+    if (options.outcome)
+        options.outcome(error, error == QModbusDevice::ProtocolError ? exceptionCode(reply) : -1,
+                        problem);
 }
 
 bool Link::read(quint16 start, quint16 count, QObject *context, Decoder decode, Options options)
@@ -281,10 +284,12 @@ bool Link::write(quint16 start, const QVector<quint16> &values, QObject *context
         clearMessage();
     if (reply->isFinished()) {
         // Only a broadcast ends here; it has no answer to report.
-        const bool ok = reply->error() == QModbusDevice::NoError;
+        const QModbusDevice::Error error = reply->error();
         reply->deleteLater();
         if (done)
-            done(ok);
+            done(error == QModbusDevice::NoError);
+        if (options.outcome)
+            options.outcome(error, -1, QString());
         return true;
     }
     connect(reply, &QModbusReply::finished, reply, &QObject::deleteLater);

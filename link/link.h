@@ -37,6 +37,12 @@ struct RequestOptions {
     // device (no answer in time, a lost link, a reply of another register
     // count) shows this instead of the standard text, until the next message.
     QString failedText;
+    // Told how the request ended, after any reporting (also when `silent`):
+    // NoError, or the reply's error (ReadError for a read reply of another
+    // register count) with the device's exception code (-1 when the reply
+    // is no exception) and the failure's standard text. For callers that
+    // report outcomes in their own place.
+    std::function<void(QModbusDevice::Error error, int exceptionCode, const QString &text)> outcome;
 };
 
 class Link : public QObject

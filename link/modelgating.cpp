@@ -17,6 +17,10 @@ ModelGating gatingForModel(const QString &name)
         g.channels.pwmOutputs = QStringList{ "6", "7" };
     }
     g.disableTimeSetting = nb520 && !nb500;
+    if (nb500)
+        g.series = QStringLiteral("NB500");
+    else if (nb520)
+        g.series = QStringLiteral("NB520");
 
     if (name.contains(QLatin1String("400"))) {
         g.band = 0;

@@ -17,6 +17,8 @@ struct ModelGating {
     bool bridge = false;           // "NB": hide the pages bridges do not offer
     bool hasChannels = false;      // NB500 or NB520: the I/O channel items apply
     bool disableTimeSetting = false; // NB520 without NB500
+    // "NB500" or "NB520": settings are only carried over within a series.
+    QString series;
     int band = -1;                 // LoRa frequency band, -1 when the name names none
     QStringList frequencies;       // the band's frequencies in MHz
     Channels channels;

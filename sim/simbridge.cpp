@@ -28,8 +28,8 @@ void SimBridge::Private::factoryReset()
     };
     // RS-485 port: 9600 baud (index 0), 8 data bits, 1 stop bit, no parity, address 1.
     set(0, {0, 8, 1, 0, 1});
-    // LoRa radio: 470 MHz, 20 dBm, SF7, BW index 0, CR 1, 0, sync word 0x12.
-    set(21, {470, 20, 7, 0, 1, 0, 0x12});
+    // LoRa radio: 470 MHz (x 10), 20 dBm, SF7 (index 2), BW index 0, CR 1, 0, sync word 0x12.
+    set(21, {4700, 20, 2, 0, 1, 0, 0x12});
     set(100, {1});                        // group net
     setTextLocked(133, 8, options.model);
     setTextLocked(141, 8, QStringLiteral("NW24110001"));

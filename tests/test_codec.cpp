@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QtTest>
 
+#include <cmath>
 #include <ctime>
 
 using namespace codec;
@@ -14,6 +15,7 @@ using Regs = QVector<quint16>;
 Q_DECLARE_METATYPE(Regs)
 Q_DECLARE_METATYPE(codec::SensorEntryProblems)
 Q_DECLARE_METATYPE(codec::RuleValueProblems)
+Q_DECLARE_METATYPE(codec::LoraProblems)
 
 namespace {
 void setZone(const QByteArray &tz)
@@ -154,6 +156,32 @@ private slots:
         QCOMPARE(number, inRange >= 0 ? qint64(inRange) : 12345);
     }
 
+    // Frequency (MHz x 10) and power against the band of the model.
+    void loraProblem_data()
+    {
+        using P = LoraProblems;
+        QTest::addColumn<double>("f10");
+        QTest::addColumn<int>("power");
+        QTest::addColumn<int>("band");
+        QTest::addColumn<P>("problems");
+        QTest::newRow("band 0 top") << 4930.0 << 22 << 0 << P();
+        QTest::newRow("band 0 above") << 4931.0 << 14 << 0 << P(LoraFrequencyOutOfBand);
+        QTest::newRow("below all bands") << 4099.0 << 14 << 0 << (LoraFrequencyOutOfRange | LoraFrequencyOutOfBand);
+        QTest::newRow("band 1 bottom") << 8500.0 << 22 << 1 << P();
+        QTest::newRow("band 1 above all") << 9301.0 << 14 << 1 << (LoraFrequencyOutOfRange | LoraFrequencyOutOfBand);
+        QTest::newRow("band 2 at 17 dBm") << 9250.0 << 17 << 2 << P();
+        QTest::newRow("band 2 at 18 dBm") << 9200.0 << 18 << 2 << P(LoraPowerTooHigh);
+        QTest::newRow("no band") << 9300.0 << 22 << -1 << P();
+        QTest::newRow("not a number") << double(NAN) << 14 << -1 << (LoraFrequencyOutOfRange | LoraFrequencyOutOfBand);
+    }
+    void loraProblem()
+    {
+        QFETCH(double, f10);
+        QFETCH(int, power);
+        QFETCH(int, band);
+        QTEST(codec::loraProblem(f10, power, band), "problems");
+    }
+
     void modelGating_data()
     {
         QTest::addColumn<QString>("name");
@@ -162,13 +190,14 @@ private slots:
         QTest::addColumn<bool>("noTimeSetting");
         QTest::addColumn<int>("band");
         QTest::addColumn<QStringList>("freqs");
+        QTest::addColumn<QString>("series");
         const QStringList b400{ "433", "470", "490" };
-        QTest::newRow("NB500-400") << "NB500-400" + QString(7, QChar(0)) << false << true << false << 0 << b400;
-        QTest::newRow("NB520-900") << "NB520-900" << false << true << true << 1 << QStringList{ "868", "915" };
-        QTest::newRow("NB520-TH") << "NB520-TH" << false << true << true << 2 << QStringList{ "920", "925" };
-        QTest::newRow("other series") << "NB500-NT400" << true << true << false << 0 << b400;
-        QTest::newRow("no markers") << "XY12" << false << false << false << -1 << QStringList{};
-        QTest::newRow("lower case no match") << "nb500-400" << false << false << false << 0 << b400;
+        QTest::newRow("NB500-400") << "NB500-400" + QString(7, QChar(0)) << false << true << false << 0 << b400 << QString("NB500");
+        QTest::newRow("NB520-900") << "NB520-900" << false << true << true << 1 << QStringList{ "868", "915" } << QString("NB520");
+        QTest::newRow("NB520-TH") << "NB520-TH" << false << true << true << 2 << QStringList{ "920", "925" } << QString("NB520");
+        QTest::newRow("other series") << "NB500-NT400" << true << true << false << 0 << b400 << QString("NB500");
+        QTest::newRow("no markers") << "XY12" << false << false << false << -1 << QStringList{} << QString("");
+        QTest::newRow("lower case no match") << "nb500-400" << false << false << false << 0 << b400 << QString("");
     }
     void modelGating()
     {
@@ -180,6 +209,7 @@ private slots:
         QTEST(g.disableTimeSetting, "noTimeSetting");
         QTEST(g.band, "band");
         QTEST(g.frequencies, "freqs");
+        QTEST(g.series, "series");
         if (g.hasChannels) {
             QCOMPARE(g.channels.currentInputs, QStringList({ "1", "3" }));
             QCOMPARE(g.channels.voltageInputs, QStringList({ "0", "2" }));

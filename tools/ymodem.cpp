@@ -1,7 +1,7 @@
 #include "tools/ymodem.h"
 
 #include "link/pacing.h"
-#include "tools/newfile.h"
+#include "link/newfile.h"
 
 #include <QDateTime>
 #include <QDir>

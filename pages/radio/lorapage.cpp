@@ -71,25 +71,15 @@ void LoraPage::on_loraSetButton_clicked()
     double f10 = 10 * ui->FrequencyComboBox->currentText().toDouble();
     if (!std::isfinite(f10))  // "nan" and "inf" are no frequency
         f10 = 0;
-    if (f10 > 9300 || f10 < 4100) {
-        refuse(tr("Please Set LoRa Frequency range: 410MHz ~ 930MHz."));
-        return;
-    }
-    if (m_band == 0 && f10 > 4930) {
-        refuse(tr("Please Set LoRa Frequency range: 410MHz ~ 493MHz."));
-        return;
-    }
-    if (m_band == 1 && f10 < 8500) {
-        refuse(tr("Please Set LoRa Frequency range: 850MHz ~ 930MHz."));
-        return;
-    }
-    if (m_band == 2 && (f10 < 9200 || f10 > 9250)) {
-        refuse(tr("Please Set LoRa Frequency range: 920MHz ~ 925MHz."));
-        return;
-    }
     const int power = int(ui->RFPowerComboBox->currentText().toDouble());
-    if (m_band == 2 && power > 17) {
-        refuse(tr("Please Set LoRa Tx(RF) Power range: 14dBm ~ 17dBm."));
+    const codec::LoraProblems problems = codec::loraProblem(f10, power, m_band);
+    if (problems) {
+        int low = 0, high = 0;
+        codec::loraBandRange(problems & codec::LoraFrequencyOutOfRange ? -1 : m_band, &low, &high);
+        if (problems & (codec::LoraFrequencyOutOfRange | codec::LoraFrequencyOutOfBand))
+            refuse(tr("Please Set LoRa Frequency range: %1MHz ~ %2MHz.").arg(low / 10).arg(high / 10));
+        else
+            refuse(tr("Please Set LoRa Tx(RF) Power range: 14dBm ~ 17dBm."));
         return;
     }
     // A read of a value the page does not know leaves a box without a

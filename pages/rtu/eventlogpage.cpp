@@ -5,7 +5,7 @@
 #include "link/link.h"
 #include "pages/rtu/eventlogmodel.h"
 #include "link/pacing.h"
-#include "tools/newfile.h"
+#include "link/newfile.h"
 #include "tools/ymodem.h"
 
 #include <QDateTime>

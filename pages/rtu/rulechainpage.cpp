@@ -87,16 +87,14 @@ void RuleChainPage::storeEntry(int index, const codec::RuleChainEntry &entry)
 
 QString RuleChainPage::nameError(const QString &name)
 {
-    if (name.size() > 8)
-        return tr("Please set Rule-Name with maximum 8 words.");
-    if (name.isEmpty())
-        return tr("Please set Rule Name.");
     // The device keeps one byte per character and takes a zero byte as the
     // end of the name: anything outside Latin-1 would be stored as a name
     // cut short, or as a free entry.
-    if (!codec::isRegisterText(name))
-        return tr("Please set Rule Name with Latin-1 characters only.");
-    return QString();
+    return codec::firstProblemText(codec::entryNameProblem(name), {
+        { codec::EntryNameTooLong, tr("Please set Rule-Name with maximum 8 words.") },
+        { codec::EntryNameEmpty, tr("Please set Rule Name.") },
+        { codec::EntryNameNotRegisterText, tr("Please set Rule Name with Latin-1 characters only.") },
+    });
 }
 
 // The first problem of a typed output value in the order Add reports them.

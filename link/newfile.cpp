@@ -1,4 +1,4 @@
-#include "tools/newfile.h"
+#include "link/newfile.h"
 
 #include <QFile>
 
