@@ -28,8 +28,9 @@ const QStringList &synonyms(int column)
 }
 
 const char *const ColumnTitles[ColumnCount] = { "DevEUI", "JoinEUI", "AppKey", "name" };
-const char *const ColumnForms[ColumnCount] = { "DevEUI or dev_eui", "JoinEUI, join_eui, AppEUI or app_eui",
-                                               "AppKey or app_key", "name" };
+const char *const ColumnForms[ColumnCount] = { QT_TRANSLATE_NOOP("KeyList", "DevEUI or dev_eui"),
+    QT_TRANSLATE_NOOP("KeyList", "JoinEUI, join_eui, AppEUI or app_eui"),
+    QT_TRANSLATE_NOOP("KeyList", "AppKey or app_key"), "name" };
 
 QString headerName(const QString &cell)
 {
@@ -226,8 +227,8 @@ QString spaced(const QString &hex)
 
 QString fingerprint(const QString &appKeyHex)
 {
-    const QByteArray digest =
-        QCryptographicHash::hash(QByteArray::fromHex(appKeyHex.toLatin1()), QCryptographicHash::Sha256);
+    const QByteArray digest = QCryptographicHash::hash(QByteArray::fromHex(appKeyHex.toLatin1()),
+                                                       QCryptographicHash::Sha256);
     return QString::fromLatin1(digest.toHex().left(8));
 }
 

@@ -10,7 +10,8 @@ namespace {
 // The reads of the model, serial number and firmware.
 int headerBlocks()
 {
-    return ProfileReader::blockCount(QString(), {}, true) - ProfileReader::blockCount(QString(), {}, false);
+    return ProfileReader::blockCount(QString(), {}, true)
+           - ProfileReader::blockCount(QString(), {}, false);
 }
 }
 

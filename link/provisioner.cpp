@@ -72,10 +72,12 @@ Provisioner::Provisioner(Link *link, QObject *parent)
             return true;
         });
     });
-    connect(m_writer, &ProfileWriter::progress, this, [this](int done, int total, const QString &s) {
-        if (m_running)
-            emit stepChanged(WriteProfile, Running, tr("%1 (%2 of %3)").arg(s).arg(done).arg(total));
-    });
+    connect(m_writer, &ProfileWriter::progress, this,
+            [this](int done, int total, const QString &s) {
+                if (m_running)
+                    emit stepChanged(WriteProfile, Running,
+                                     tr("%1 (%2 of %3)").arg(s).arg(done).arg(total));
+            });
     connect(m_writer, &ProfileWriter::finished, this, [this](const ProfileWriteResult &r) {
         if (!m_running)
             return;
@@ -212,11 +214,12 @@ void Provisioner::writeProfile()
     w.backup = false;
     // The profile's LoRaWAN settings must not undo the row: its JoinEUI and
     // method become the row's.
+    const QString joinEui =
+        codec::registersToHexText(keylist::registers(m_result.request.row.joinEui));
     for (ProfileGroup &g : w.profile.groups) {
         if (g.name != QLatin1String(LoraWan) || !g.present)
             continue;
-        g.fields.insert(joinEuiField().name,
-                        codec::registersToHexText(keylist::registers(m_result.request.row.joinEui)));
+        g.fields.insert(joinEuiField().name, joinEui);
         g.fields.insert(methodField().name, methodField().choices.value(Otaa));
     }
     QString error;
@@ -244,8 +247,8 @@ bool Provisioner::readBack(const RequestQueue::Reply &reply)
         differences << tr("AppKey reads back different");  // the key itself is never shown
     const quint16 method = reply.values.value(methodField().address - first);
     if (method != Otaa)
-        differences << tr("the method reads %1").arg(methodField().choices.value(method,
-                                                                                 QString::number(method)));
+        differences << tr("the method reads %1")
+                           .arg(methodField().choices.value(method, QString::number(method)));
     if (differences.isEmpty()) {
         emit stepChanged(ReadBack, Done, QString());
         end(true);
