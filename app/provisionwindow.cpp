@@ -21,8 +21,7 @@
 namespace {
 
 enum Column {
-    ColLine, ColName, ColDevEui, ColJoinEui, ColKey, ColState, ColSerial, ColModel, ColTime,
-    ColumnCount
+    ColLine, ColName, ColDevEui, ColJoinEui, ColKey, ColState, ColSerial, ColTime, ColumnCount
 };
 
 QString defaultChooser(QWidget *parent, ProvisionWindow::FileRole role, const QString &suggestion)
@@ -72,7 +71,7 @@ ProvisionWindow::ProvisionWindow(Link *link, ConnectProcedure *connect, QWidget 
     QObject::connect(m_provisioner, &Provisioner::stepChanged, this, &ProvisionWindow::onStep);
     QObject::connect(m_provisioner, &Provisioner::finished, this, &ProvisionWindow::onFinished);
     updateReady();
-    resize(940, 680);
+    resize(960, 690);
 }
 
 void ProvisionWindow::buildWidgets()
@@ -97,6 +96,7 @@ void ProvisionWindow::buildWidgets()
     auto *profileBox = new QGroupBox(tr("Profile written as well (optional)"), this);
     m_profileLabel = new QLabel(tr("None: only the keys are written."), profileBox);
     m_profileLabel->setObjectName(QStringLiteral("provisionProfileLabel"));
+    m_profileLabel->setWordWrap(true);
     QPushButton *chooseProfile =
         button(tr("Choose profile\u2026"), "provisionProfileButton", profileBox);
     m_clearProfile = button(tr("No profile"), "provisionNoProfileButton", profileBox);
@@ -109,14 +109,14 @@ void ProvisionWindow::buildWidgets()
     m_rows = new QTableWidget(0, ColumnCount, this);
     m_rows->setObjectName(QStringLiteral("provisionRows"));
     m_rows->setHorizontalHeaderLabels({ tr("Line"), tr("Name"), tr("DevEUI"), tr("JoinEUI"),
-                                        tr("Key"), tr("State"), tr("Serial"), tr("Model"),
-                                        tr("Time (UTC)") });
+                                        tr("Key"), tr("State"), tr("Serial"), tr("Time (UTC)") });
     m_rows->horizontalHeaderItem(ColKey)->setToolTip(tr("Fingerprint of the AppKey"));
     m_rows->verticalHeader()->hide();
     m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_rows->setSelectionMode(QAbstractItemView::SingleSelection);
     m_rows->horizontalHeader()->setStretchLastSection(true);
+    m_rows->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
 
     m_export = button(tr("Export for the network server\u2026"), "provisionExportButton", this);
     QPushButton *close = button(tr("Close"), "provisionCloseButton", this);
@@ -144,6 +144,7 @@ QWidget *ProvisionWindow::buildBridgeBox()
     auto *box = new QGroupBox(tr("Bridge"), this);
     m_bridgeLabel = new QLabel(box);
     m_bridgeLabel->setObjectName(QStringLiteral("provisionBridgeLabel"));
+    m_bridgeLabel->setWordWrap(true);
     m_provision = button(tr("Provision this bridge"), "provisionButton", box);
     m_progress = new QProgressBar(box);
     m_progress->setObjectName(QStringLiteral("provisionProgress"));
@@ -151,7 +152,9 @@ QWidget *ProvisionWindow::buildBridgeBox()
     m_progress->setValue(0);
     m_stepList = new QListWidget(box);
     m_stepList->setObjectName(QStringLiteral("provisionSteps"));
-    m_stepList->setMinimumHeight(120);
+    m_stepList->setIconSize(QSize(16, 16));
+    m_stepList->setWordWrap(true);
+    m_stepList->setMaximumHeight(7 * (fontMetrics().height() + 4));
     m_result = new QLabel(box);
     m_result->setObjectName(QStringLiteral("provisionResult"));
     m_result->setWordWrap(true);
@@ -161,10 +164,11 @@ QWidget *ProvisionWindow::buildBridgeBox()
     left->addWidget(m_bridgeLabel);
     left->addWidget(m_provision);
     left->addWidget(m_progress);
-    left->addWidget(m_result, 1);
+    left->addWidget(m_result);
+    left->addStretch(1);
     auto *layout = new QHBoxLayout(box);
-    layout->addLayout(left, 1);
-    layout->addWidget(m_stepList, 1);
+    layout->addLayout(left, 2);
+    layout->addWidget(m_stepList, 3);
     QObject::connect(m_provision, &QPushButton::clicked, this, &ProvisionWindow::startProvisioning);
     return box;
 }
@@ -223,11 +227,17 @@ void ProvisionWindow::updateReady()
     const bool ready = m_link->isConnected() && m_connect->isLoginAccepted()
                        && !m_connect->isConnecting();
     m_provision->setEnabled(ready && m_batch.isOpen() && !m_busy);
+    if (!m_busy && m_progress->maximum() == 0) {  // no run came of the last press
+        m_progress->setRange(0, 1);
+        m_progress->setTextVisible(false);
+    }
     m_export->setEnabled(m_batch.count(ProvisionBatch::RowState::Used) > 0);
+    // Once read, the bridge stays shown until the link closes.
     if (!ready)
         m_bridgeLabel->setText(tr("Connect and log in to a bridge to provision it."));
-    else if (!m_busy)
+    else if (!m_busy && !m_bridgeLabel->property("identity").toBool())
         m_bridgeLabel->setText(tr("A bridge is connected on %1.").arg(m_link->portName()));
+    m_bridgeLabel->setProperty("identity", ready && m_bridgeLabel->property("identity").toBool());
 }
 
 void ProvisionWindow::showRows()
@@ -243,9 +253,11 @@ void ProvisionWindow::showRows()
             s.time.isValid() ? s.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
         const QStringList cells{ QString::number(r.line), r.name, keylist::spaced(r.devEui),
                                  keylist::spaced(r.joinEui), keylist::fingerprint(r.appKey),
-                                 tr(states[int(s.state)]), s.serial, s.model, time };
+                                 tr(states[int(s.state)]), s.serial, time };
         for (int c = 0; c < ColumnCount; ++c) {
             auto *item = new QTableWidgetItem(cells.at(c));
+            if (c == ColSerial)
+                item->setToolTip(s.model);
             if (c == ColState && s.state != ProvisionBatch::RowState::Unused) {
                 QFont bold = item->font();
                 bold.setBold(true);
@@ -270,13 +282,14 @@ void ProvisionWindow::startProvisioning()
         return;
     m_busy = true;
     m_stepList->clear();
-    m_progress->setValue(0);
+    m_progress->setRange(0, 0);  // busy until the steps are known
     showResult(tr("Reading the bridge\u2026"), false);
     updateReady();
 }
 
 void ProvisionWindow::onInspected(const BridgeIdentity &bridge)
 {
+    m_bridgeLabel->setProperty("identity", true);
     m_bridgeLabel->setText(tr("Serial %1 \u00b7 %2 \u00b7 firmware %3 \u00b7 holds DevEUI %4")
                                .arg(bridge.serial.isEmpty() ? tr("(none)") : bridge.serial,
                                     bridge.model, bridge.firmware, keylist::spaced(bridge.devEui)));
@@ -334,9 +347,13 @@ void ProvisionWindow::ask(const ProvisionBatch::Choice &choice, const ProvisionR
             showResult(tr("Nothing was written."), false);
         } else if (m_provisioner->start(request, &error)) {
             m_steps = Provisioner::steps(request.withProfile);
+            QPixmap blank(m_stepList->iconSize());
+            blank.fill(Qt::transparent);
             for (Provisioner::Step s : m_steps)
-                m_stepList->addItem(Provisioner::stepName(s));
+                m_stepList->addItem(new QListWidgetItem(QIcon(blank), Provisioner::stepName(s)));
             m_progress->setRange(0, m_steps.size());
+            m_progress->setValue(0);
+            m_progress->setTextVisible(true);
             showResult(tr("Writing line %1 to %2\u2026")
                            .arg(request.row.line).arg(request.bridge.serial), false);
         } else {
@@ -359,8 +376,11 @@ void ProvisionWindow::onStep(int step, int state, const QString &detail)
     static const QStyle::StandardPixmap icons[] = {
         QStyle::SP_ArrowRight, QStyle::SP_DialogApplyButton, QStyle::SP_DialogCancelButton };
     const QString name = Provisioner::stepName(Provisioner::Step(step));
-    item->setText(detail.isEmpty() ? tr("%1: %2").arg(name, tr(words[state]))
-                                   : tr("%1: %2 \u2014 %3").arg(name, tr(words[state]), detail));
+    // A step under way shows what it is doing, a failed one why.
+    const QString word = tr(words[state]);
+    item->setText(detail.isEmpty() ? tr("%1: %2").arg(name, word)
+                  : state == Provisioner::Running ? tr("%1: %2").arg(name, detail)
+                                                  : tr("%1: %2 \u2014 %3").arg(name, word, detail));
     item->setIcon(style()->standardIcon(icons[state]));
     if (state == Provisioner::Done)
         m_progress->setValue(index + 1);
