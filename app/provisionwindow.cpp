@@ -287,12 +287,17 @@ void ProvisionWindow::startProvisioning()
     updateReady();
 }
 
-void ProvisionWindow::onInspected(const BridgeIdentity &bridge)
+void ProvisionWindow::showBridge(const BridgeIdentity &bridge)
 {
     m_bridgeLabel->setProperty("identity", true);
     m_bridgeLabel->setText(tr("Serial %1 \u00b7 %2 \u00b7 firmware %3 \u00b7 holds DevEUI %4")
                                .arg(bridge.serial.isEmpty() ? tr("(none)") : bridge.serial,
                                     bridge.model, bridge.firmware, keylist::spaced(bridge.devEui)));
+}
+
+void ProvisionWindow::onInspected(const BridgeIdentity &bridge)
+{
+    showBridge(bridge);
     const ProvisionBatch::Choice choice = m_batch.choose(bridge.serial, bridge.devEui);
     if (choice.row < 0) {
         m_busy = false;
@@ -393,6 +398,11 @@ void ProvisionWindow::onFinished(const ProvisionResult &result)
     const bool logged = m_batch.record(result.auditEntry(), &error);
     showRows();
     const KeyRow &row = result.request.row;
+    if (result.ok) {
+        BridgeIdentity now = result.request.bridge;
+        now.devEui = row.devEui;
+        showBridge(now);
+    }
     QString text = result.ok
         ? tr("Line %1 is on the bridge with serial %2, read back and checked.")
               .arg(row.line).arg(result.request.bridge.serial)

@@ -47,6 +47,7 @@ private:
     void updateReady();
     void showRows();
     void startProvisioning();
+    void showBridge(const BridgeIdentity &bridge);
     void onInspected(const BridgeIdentity &bridge);
     void ask(const ProvisionBatch::Choice &choice, const ProvisionRequest &request);
     void onStep(int step, int state, const QString &detail);

@@ -190,6 +190,7 @@ private slots:
         QCOMPARE(widget<QListWidget>("provisionSteps")->item(4)->text(),
                  QString("Read back and compare: done"));
         QCOMPARE(cell(line - 2, 5) + ' ' + cell(line - 2, 6), "used " + serial);
+        QVERIFY(widget<QLabel>("provisionBridgeLabel")->text().endsWith(keylist::spaced(devEui(line))));
     }
 
     // One line per bridge with the key's fingerprint; the key itself in no form.
