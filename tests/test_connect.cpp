@@ -59,7 +59,6 @@ private slots:
     void modelReadFailures_data();
     void modelReadFailures();
     void portSignature();
-    void deletedDuringIdentification();
 };
 
 // Login and gating per model; another series is refused after the login.
@@ -131,6 +130,8 @@ void TestConnect::endConnectEarly_data()
     QTest::newRow("Disconnect, login unanswered") << 199 << "connectButton";
     QTest::newRow("menu Disconnect, login unanswered") << 199 << "actionDisconnect";
     QTest::newRow("Disconnect, model name unanswered") << 133 << "connectButton";
+    // Pending replies and timers must then find no window.
+    QTest::newRow("window deleted, model name unanswered") << 133 << "delete";
 }
 
 void TestConnect::endConnectEarly()
@@ -150,6 +151,14 @@ void TestConnect::endConnectEarly()
         QVERIFY(h.submitLogin("admin", "admin"));
         QTRY_COMPARE_WITH_TIMEOUT(h.bridge().requestCount(), sent, Wait);
         QCOMPARE(button->text(), QString("Disconnect"));
+    }
+    if (how == "delete") {
+        QPointer<MainWindow> window = h.window();
+        delete window;
+        QVERIFY(!window);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return;
     }
     if (how == "close")
         login->close();
@@ -323,23 +332,6 @@ void TestConnect::portSignature()
     QCOMPARE(extraPart(), absent);
     QVERIFY(!availablePortNames().contains(port));
     qputenv("NODEWEAVE_EXTRA_PORTS", saved);
-}
-
-// Pending replies and timers find no window once it is deleted while the
-// identification waits for the model name.
-void TestConnect::deletedDuringIdentification()
-{
-    Harness h;
-    QVERIFY(h.startWindow());
-    h.bridge().addFault(silentOn(133, 140));
-    QVERIFY(h.startConnect());
-    QVERIFY(h.submitLogin("admin", "admin"));
-    QTRY_VERIFY_WITH_TIMEOUT(h.window()->isLoginAccepted(), Wait);
-    QPointer<MainWindow> window = h.window();
-    delete h.window();
-    QVERIFY(!window);
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TestConnect)
