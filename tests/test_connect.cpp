@@ -35,14 +35,6 @@ QList<int> enabledTabs(QTabWidget *tabs)
             list << i;
     return list;
 }
-
-sim::FaultRule silentOn(int first, int last)
-{
-    sim::FaultRule rule;  // no answer, as a wrong port would give
-    rule.first = first;
-    rule.last = last;
-    return rule;
-}
 } // namespace
 
 class TestConnect : public QObject
@@ -143,7 +135,8 @@ void TestConnect::endConnectEarly()
     QVERIFY(login);
     const int sent = unanswered == 0 ? 0 : unanswered == 199 ? 1 : 2;
     if (unanswered) {
-        sim::FaultRule once = silentOn(unanswered, unanswered);
+        sim::FaultRule once;  // no answer, as a wrong port would give
+        once.first = once.last = unanswered;
         once.count = 1;
         h.bridge().addFault(once);
         QVERIFY(h.submitLogin("admin", "admin"));
@@ -292,7 +285,9 @@ void TestConnect::modelReadFailures()
     QVERIFY(h.startWindow());
     h.window()->link()->device()->setTimeout(1000);  // the time-out itself is no matter here
     h.window()->link()->device()->setNumberOfRetries(0);
-    sim::FaultRule rule = silentOn(133, 140);
+    sim::FaultRule rule;
+    rule.first = 133;
+    rule.last = 140;
     rule.kind = sim::Fault(fault);
     rule.code = 2;
     h.bridge().addFault(rule);
