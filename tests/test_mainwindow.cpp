@@ -121,16 +121,15 @@ void TestMainWindow::tmoTabReadsOnlyWhenCurrent()
     QVERIFY(h.waitForReplies());  // identification's last reads are not the tab's
     h.bridge().clearReads();
     auto *tabs = h.find<QTabWidget>("tabWidget");
-    tabs->setCurrentIndex(MainWindow::TabSerial);
     tabs->setCurrentIndex(MainWindow::TabIo);
     tabs->setTabEnabled(MainWindow::TabTmo, true);  // identification keeps it hidden
     tabs->setCurrentIndex(MainWindow::TabTmo);
     QTRY_VERIFY_WITH_TIMEOUT(current->isChecked() && !voltage->isChecked(), 10000);
-    const auto reads = h.bridge().reads();
-    QCOMPARE(reads.size(), 2);
-    QCOMPARE(reads.at(0).start, 903);
-    QCOMPARE(reads.at(0).count, 1);
-    QCOMPARE(reads.at(1).start, 900);
+    QVERIFY(h.waitForReplies());
+    QStringList reads;  // start+count, the harness's own read of 0 last
+    for (const sim::ReadRecord &r : h.bridge().reads())
+        reads << QString("%1+%2").arg(r.start).arg(r.count);
+    QCOMPARE(reads, (QStringList{ "903+1", "900+1", "0+1" }));
     QCOMPARE(h.bridge().writes().size(), 1);  // only the login
 }
 

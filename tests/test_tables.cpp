@@ -521,6 +521,7 @@ void TestTables::monitorClearAndAuto()
     QCOMPARE(cell(Monitor, 8, 3), QString("Fail"));
     radio->click();
     QVERIFY(!timer->isActive());
+    QVERIFY(bridge.writes().isEmpty());
 }
 
 QTEST_MAIN(TestTables)
