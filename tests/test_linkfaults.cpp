@@ -186,7 +186,8 @@ void TestLinkFaults::interrupted()
     const bool add = button == "ruleChainAddPushButton", download = button == "ELogChkPushButton";
     sim::Options options;
     if (how == "unplug")
-        options.linkPath = QDir::temp().filePath(QString("nodeweave-unplug-%1").arg(QCoreApplication::applicationPid()));
+        options.linkPath =
+            QDir::temp().filePath(QString("nodeweave-unplug-%1").arg(QCoreApplication::applicationPid()));
     Harness h(options);
     sim::SimBridge &bridge = h.bridge();
     QVERIFY(connectAll(h));
