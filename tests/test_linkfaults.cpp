@@ -243,7 +243,7 @@ void TestLinkFaults::interrupted()
     }
     QTRY_COMPARE_WITH_TIMEOUT(h.find<QPushButton>("connectButton")->text(), QString("Connect"), Wait);
     QCOMPARE(window->link()->state(), QModbusDevice::UnconnectedState);
-    QVERIFY(download || h.find<QLineEdit>("portEdit_3")->text().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(h.find<QLineEdit>("portEdit_3")->text().isEmpty(), Wait);
     auto *ports = h.find<QComboBox>("portComboBox");
     QTRY_COMPARE_WITH_TIMEOUT(ports->findText(bridge.portPath()), -1, Wait);
     // A download, given up at once (not after its stall time), frees the port.
