@@ -78,9 +78,8 @@ bool Harness::submitLogin(const QString &user, const QString &password)
 
 bool Harness::connectAs(const QString &user, const QString &password)
 {
-    if (!startConnect() || !submitLogin(user, password))
-        return false;
-    return QTest::qWaitFor([this] { return !m_window->isConnecting(); }, 30000);
+    return startConnect() && submitLogin(user, password)
+           && QTest::qWaitFor([this] { return !m_window->isConnecting(); }, 30000);
 }
 
 bool Harness::waitForReplies()
@@ -92,8 +91,6 @@ bool Harness::waitForReplies()
     RequestOptions quiet;
     quiet.showOk = false;
     quiet.clearStatus = false;
-    if (!m_window->link()->read(0, 1, nullptr,
-                                [done](const QVector<quint16> &) { *done = true; }, quiet))
-        return false;
-    return QTest::qWaitFor([done] { return *done; }, 15000);
+    return m_window->link()->read(0, 1, nullptr, [done](const QVector<quint16> &) { *done = true; }, quiet)
+           && QTest::qWaitFor([done] { return *done; }, 15000);
 }

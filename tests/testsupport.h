@@ -48,17 +48,14 @@ public:
 
     template <typename T> T *find(const QString &name) const { return m_window->findChild<T *>(name); }
 
-    // Clicks Connect and waits for the login dialog.
-    QDialog *startConnect();
-    // Fills and submits the open login dialog.
-    bool submitLogin(const QString &user, const QString &password);
+    QDialog *startConnect();  // clicks Connect, waits for the login dialog
+    bool submitLogin(const QString &user, const QString &password);  // in the open login dialog
     // A whole Connect: login, then identification until the procedure ends.
-    bool connectAs(const QString &user = QStringLiteral("admin"),
-                   const QString &password = QStringLiteral("admin"));
+    bool connectAs(const QString &user = QStringLiteral("admin"), const QString &password = QStringLiteral("admin"));
     QDialog *loginDialog() const;
     // Waits until every request sent so far has been answered and handled
-    // (identification, for one, ends with reads still on their way). Sends
-    // one read of register 0 that shows nothing.
+    // (identification, for one, ends with reads still on their way), with a
+    // read of register 0 that shows nothing.
     bool waitForReplies();
 
     BoxCatcher boxes;
