@@ -353,8 +353,8 @@ void TestTables::freeEntries_data()
 
 // Add takes the first entry free on the bridge, up to the last; Delete frees
 // the entry clicked; Clear, a read with a failed block and a new Connect each
-// make the table unknown again, so Add refuses. (Add before any read and on a
-// full table are rows of the action table.)
+// make the table unknown again, so Add refuses, as it does before any read;
+// on a full table Add writes nothing.
 void TestTables::freeEntries()
 {
     QFETCH(int, table);
@@ -368,6 +368,8 @@ void TestTables::freeEntries()
         used << e;
     used.removeOne(4);
     fillTable(bridge, t, "T", used);
+    reconnect();
+    QVERIFY(refused());
     read(table);
     QCOMPARE(add(table, "TANK1"), 1);
     QCOMPARE(lastWrite(), entry(4));
@@ -375,6 +377,8 @@ void TestTables::freeEntries()
     QCOMPARE(cell(table, 4, 0), QString("TANK1"));
     QCOMPARE(add(table, "LAST"), 1);
     QCOMPARE(lastWrite(), entry(t.capacity - 1));
+    QCOMPARE(shownTags(table).size(), t.capacity);
+    QCOMPARE(add(table, "MORE"), 0);
     QCOMPARE(shownTags(table).size(), t.capacity);
 
     view(table)->setCurrentIndex(view(table)->model()->index(0, 0));  // not the row clicked
