@@ -1,13 +1,10 @@
-// Provisioning from a key list: reading lists, a batch of bridges in the
-// provisioning window against the simulated bridge, the audit log, resuming,
-// the export for a network server, and nodeweave-cli provision.
+// Provisioning from a key list: parsing, a batch of bridges in the window, the
+// audit log, resuming, the export for a network server, nodeweave-cli provision.
 #include "testsupport.h"
 
 #include "app/provisionwindow.h"
 #include "link/keylist.h"
-#include "link/link.h"
 #include "link/pacing.h"
-#include "link/profilereader.h"
 
 #include <QAction>
 #include <QLabel>
@@ -23,10 +20,7 @@ const QString Factory = QStringLiteral("70B3D57ED0051A2B");  // the simulated br
 const QString JoinEui = QStringLiteral("0000000000000001");
 
 QString devEui(int line) { return QStringLiteral("70B3D57E0000000%1").arg(line); }
-QString key(int line)
-{
-    return QStringLiteral("00112233445566778899AABBCCDDEE%1").arg(line, 2, 10, QChar('0'));
-}
+QString key(int line) { return QStringLiteral("00112233445566778899AABBCCDDEE%1").arg(line, 2, 10, QChar('0')); }
 
 // Rows on lines 2 to 6 (DevEUI ...0002 to ...0006, key ending in the line),
 // then a row with a fault.
@@ -300,20 +294,13 @@ private slots:
         QVERIFY(bridge.start());
         bridge.setText(141, 8, "SN-C1");
         QStringList args{ "--port", bridge.portPath(), "provision", m_dir.filePath(list) };
-        if (withProfile) {
-            bridge.setRegs(0, { 4 });  // 19200 baud
-            bridge.setRegs(244, { 0x1111, 0x1111, 0x1111, 0x1111 });
-            bridge.setReg(256, 0);  // ABP
-            Link link;
-            QVERIFY(link.createClient(Link::Serial) && link.openSerial(bridge.portPath()));
-            ProfileReader reader(&link);
-            QSignalSpy read(&reader, &ProfileReader::finished);
-            reader.start({ "RS-485 port", "LoRaWAN" });
-            QVERIFY(read.wait(10000));
-            QString error;
-            const Profile p = read.at(0).at(0).value<ProfileReadResult>().profile;
-            QVERIFY(profile::writeFile(path("p.json"), p, &error));
-            link.close();
+        if (withProfile) {  // a profile with 19200 baud, another JoinEUI and ABP
+            bridge.setRegs(0, { 4 });
+            bridge.setRegs(244, QVector<quint16>(4, 0x1111));
+            bridge.setReg(256, 0);
+            QProcess save;
+            save.start(NW_CLI_PATH, { "--port", bridge.portPath(), "save", path("p.json") });
+            QVERIFY(save.waitForFinished(30000) && save.exitCode() == 0);
             bridge.setReg(0, 0);
             args << "--profile" << path("p.json");
         }
