@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "admin/systemdialog.h"
+#include "app/profileactions.h"
 #include "app/settingsdialog.h"
 #include "link/connectprocedure.h"
 #include "link/link.h"
@@ -181,6 +182,12 @@ void MainWindow::wireActions()
     connect(ui->action_Default, &QAction::triggered, this, &MainWindow::defaultTheme);
     connect(ui->actionDa_rk, &QAction::triggered, this, &MainWindow::darkTheme);
     connect(ui->actionHelp_2, &QAction::triggered, this, &MainWindow::helpChmDocment);
+    m_profileActions = new ProfileActions(m_link, this, [this] { return ui->portEdit_3->text(); });
+    connect(ui->actionSaveProfile, &QAction::triggered, m_profileActions, &ProfileActions::save);
+    connect(ui->actionCompareProfile, &QAction::triggered, m_profileActions,
+            &ProfileActions::compare);
+    connect(ui->actionWriteProfile, &QAction::triggered, m_profileActions, &ProfileActions::write);
+    connect(this, &MainWindow::disconnected, m_profileActions, &ProfileActions::linkClosed);
 
     // These three icons come from an images folder beside the working
     // directory; without it the entries simply have no icon.
@@ -192,6 +199,13 @@ void MainWindow::wireActions()
                         ui->action_Default, ui->actionDa_rk, ui->actionHelp_2 })
         a->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
+    setProfileActionsEnabled(false);
+}
+
+void MainWindow::setProfileActionsEnabled(bool enabled)
+{
+    for (QAction *a : { ui->actionSaveProfile, ui->actionCompareProfile, ui->actionWriteProfile })
+        a->setEnabled(enabled);
 }
 
 void MainWindow::applyStyleSheet(const QString &resource)
