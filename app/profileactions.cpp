@@ -304,18 +304,20 @@ void ProfileActions::compared(const ProfileReadResult &read)
                   .arg(QString::number(differences.size()), which, native(m_path));
     if (m_file.model != bridge.model)
         heading += tr(" The profile was saved from a %1.").arg(m_file.model);
-    auto *dialog = new ProfileReportDialog(
-        title, heading, { tr("Group"), tr("Field"), tr("Bridge"), tr("File"), tr("Note") }, { 2, 3 },
-        m_window);
+    // The note column is there when some differing field identifies the bridge.
     bool identity = false;
-    for (const ProfileDifference &d : differences) {
+    for (const ProfileDifference &d : differences)
+        identity = identity || d.identity;
+    QStringList columns{ tr("Group"), tr("Field"), tr("Bridge"), tr("File") };
+    if (identity)
+        columns << tr("Note");
+    auto *dialog = new ProfileReportDialog(title, heading, columns, { 2, 3 }, m_window);
+    for (const ProfileDifference &d : differences)
         dialog->addRow({ d.group, d.field.isEmpty() ? tr("(whole group)") : d.field,
                          entryText(d.bridge), entryText(d.file),
                          d.identity ? tr("device identity") : QString() },
                        d.identity ? ProfileReportDialog::Mark::Identity
                                   : ProfileReportDialog::Mark::None);
-        identity = identity || d.identity;
-    }
     if (identity)
         dialog->setFooter(tr("Fields marked \"device identity\" (in italics) identify one bridge and "
                              "differ from bridge to bridge; Write profile\u2026 leaves them as they "

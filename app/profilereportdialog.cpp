@@ -3,7 +3,9 @@
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidgetItem>
+#include <QTimer>
 
 ProfileReportDialog::ProfileReportDialog(const QString &title, const QString &heading,
                                          const QStringList &columns, const QList<int> &wideColumns,
@@ -58,4 +60,19 @@ void ProfileReportDialog::setFooter(const QString &text)
 {
     ui->footerLabel->setText(text);
     ui->footerLabel->setVisible(!text.isEmpty());
+}
+
+// A short table does not leave a tall empty box: once laid out, the dialog
+// gives up the height its rows do not need.
+void ProfileReportDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    QTimer::singleShot(0, this, [this] {
+        QTableWidget *t = ui->table;
+        const int minimum = t->horizontalHeader()->height() * 4;
+        const int spare = t->viewport()->height() - t->verticalHeader()->length();
+        const int keep = qMax(0, minimum - (t->height() - spare));
+        if (spare - keep > 0 && !t->horizontalScrollBar()->isVisible())
+            resize(width(), height() - (spare - keep));
+    });
 }

@@ -23,6 +23,9 @@ public:
     void addRow(const QStringList &cells, Mark mark = Mark::None);
     void setFooter(const QString &text);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     Ui::ProfileReportDialog *ui;
 };
