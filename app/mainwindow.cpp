@@ -5,6 +5,7 @@
 
 #include "admin/systemdialog.h"
 #include "app/provisionwindow.h"
+#include "app/profileactions.h"
 #include "app/settingsdialog.h"
 #include "link/connectprocedure.h"
 #include "link/link.h"
@@ -187,6 +188,12 @@ void MainWindow::wireActions()
     provision->setObjectName(QStringLiteral("actionProvision"));
     ui->menuToo_ls->insertAction(ui->menu_Theme->menuAction(), provision);
     connect(provision, &QAction::triggered, this, &MainWindow::openProvisionWindow);
+    m_profileActions = new ProfileActions(m_link, this, [this] { return ui->portEdit_3->text(); });
+    connect(ui->actionSaveProfile, &QAction::triggered, m_profileActions, &ProfileActions::save);
+    connect(ui->actionCompareProfile, &QAction::triggered, m_profileActions,
+            &ProfileActions::compare);
+    connect(ui->actionWriteProfile, &QAction::triggered, m_profileActions, &ProfileActions::write);
+    connect(this, &MainWindow::disconnected, m_profileActions, &ProfileActions::linkClosed);
 
     // These three icons come from an images folder beside the working
     // directory; without it the entries simply have no icon.
@@ -198,6 +205,13 @@ void MainWindow::wireActions()
                         ui->action_Default, ui->actionDa_rk, ui->actionHelp_2 })
         a->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
+    setProfileActionsEnabled(false);
+}
+
+void MainWindow::setProfileActionsEnabled(bool enabled)
+{
+    for (QAction *a : { ui->actionSaveProfile, ui->actionCompareProfile, ui->actionWriteProfile })
+        a->setEnabled(enabled);
 }
 
 void MainWindow::openProvisionWindow()
