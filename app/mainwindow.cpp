@@ -5,6 +5,7 @@
 
 #include "admin/systemdialog.h"
 #include "app/helpopener.h"
+#include "app/provisionwindow.h"
 #include "app/settingsdialog.h"
 #include "link/connectprocedure.h"
 #include "link/link.h"
@@ -180,6 +181,10 @@ void MainWindow::wireActions()
     connect(ui->action_Default, &QAction::triggered, this, &MainWindow::defaultTheme);
     connect(ui->actionDa_rk, &QAction::triggered, this, &MainWindow::darkTheme);
     connect(ui->actionHelp_2, &QAction::triggered, this, &MainWindow::helpChmDocment);
+    auto *provision = new QAction(tr("&Provision\u2026"), this);
+    provision->setObjectName(QStringLiteral("actionProvision"));
+    ui->menuToo_ls->insertAction(ui->menu_Theme->menuAction(), provision);
+    connect(provision, &QAction::triggered, this, &MainWindow::openProvisionWindow);
 
     // These three icons come from an images folder beside the working
     // directory; without it the entries simply have no icon.
@@ -191,6 +196,16 @@ void MainWindow::wireActions()
                         ui->action_Default, ui->actionDa_rk, ui->actionHelp_2 })
         a->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
+}
+
+void MainWindow::openProvisionWindow()
+{
+    auto *window = findChild<ProvisionWindow *>();
+    if (!window)
+        window = new ProvisionWindow(m_link, m_connect, this);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::applyStyleSheet(const QString &resource)

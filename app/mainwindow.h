@@ -71,6 +71,8 @@ private slots:
     void onStateChanged(int state);
     void onPortsChanged(const QStringList &names);
     void onLinkLost(const QString &errorText);
+    // Tools > Provision…: the provisioning window (one, kept while the window lives).
+    void openProvisionWindow();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
