@@ -177,6 +177,22 @@ void shootDialogs()
     }
 }
 
+// Tools > Provision…, where the program has it.
+void shootProvision()
+{
+    auto *provision = g_window->findChild<QAction *>(QStringLiteral("actionProvision"));
+    if (!provision)
+        return;
+    provision->trigger();
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows) {
+        if (w->inherits("ProvisionWindow") && w->isVisible()) {
+            save(w, "provision");
+            w->close();
+        }
+    }
+}
+
 // View > Traffic, where the program has it, after a few page reads.
 void shootTraffic()
 {
@@ -226,6 +242,7 @@ int main(int argc, char **argv)
     }
     shootPages();
     shootDialogs();
+    shootProvision();
     shootTraffic();
     window.close();
     return g_failures == 0 ? 0 : 1;
