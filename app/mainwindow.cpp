@@ -4,6 +4,7 @@
 #include "ui_mainwindow.h"
 
 #include "admin/systemdialog.h"
+#include "app/helpopener.h"
 #include "app/provisionwindow.h"
 #include "app/profileactions.h"
 #include "app/settingsdialog.h"
@@ -29,11 +30,8 @@
 #include <QDialog>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QUrl>
 
 // The resource bundle lives in the static library; register it from here so
 // a window built without the executable's main still finds its style sheets
@@ -273,9 +271,7 @@ void MainWindow::darkTheme()
 
 void MainWindow::helpChmDocment()
 {
-    const QString path = QDir::currentPath() + QStringLiteral("/Nodeweave_Help.chm");
-    if (QFileInfo::exists(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    ui->statusBar->showMessage(help::openHelp(QDir::currentPath()));
 }
 
 void MainWindow::on_tabWidget_currentChanged(int index)

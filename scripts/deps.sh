@@ -13,7 +13,7 @@ nw_install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-NW_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialbus5-dev
+NW_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialbus5-dev fp-utils
                    libqt5serialport5-dev libmodbus-dev)
 
 # The -DCMAKE_BUILD_TYPE argument for the build folder $1: $2 for a new
