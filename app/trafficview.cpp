@@ -79,8 +79,8 @@ TrafficView::TrafficView(Link *link, QWidget *parent)
     ui->setupUi(this);
     // Denser than the pages; the frames in a fixed-width font.
     const QString mono = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    setStyleSheet(QStringLiteral("QTableView, QHeaderView::section, QLineEdit, QLabel, QCheckBox,"
-                                 " QPushButton { font-size: 13px; }"
+    setStyleSheet(QStringLiteral("QTableView, QHeaderView::section { font-size: 12px; }"
+                                 " QLineEdit, QLabel, QCheckBox, QPushButton { font-size: 13px; }"
                                  " QPlainTextEdit { font-family: \"%1\"; font-size: 12px; }")
                       .arg(mono));
     m_filter->setSourceModel(m_model);
@@ -88,12 +88,9 @@ TrafficView::TrafficView(Link *link, QWidget *parent)
     table->setModel(m_filter);
     table->verticalHeader()->hide();
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
-    const int widths[] = { 92, 36, 48, 62, 220, 190, 150, 44 };
-    for (int c = 0; c < TrafficModel::ColumnCount; ++c)
-        table->setColumnWidth(c, widths[c]);
+    setColumnWidths();
     table->horizontalHeader()->setSectionResizeMode(TrafficModel::Values, QHeaderView::Stretch);
-    ui->trafficSplitter->setSizes({ 760, 250 });
+    ui->trafficSplitter->setSizes({ 770, 240 });
     ui->trafficSplitter->setStretchFactor(0, 1);
 
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -240,6 +237,30 @@ void TrafficView::showDetail()
     if (!r.reply.isEmpty())
         lines << tr("reply    %1").arg(r.reply);
     ui->trafficDetail->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+// Wide enough for what the columns hold, in the font the style sheet gives
+// them (known once the view is polished).
+void TrafficView::setColumnWidths()
+{
+    QTableView *table = ui->trafficTable;
+    table->ensurePolished();
+    const QFontMetrics fm(table->font());  // the sections' font too
+    const auto width = [&](const char *sample) {
+        return fm.horizontalAdvance(QLatin1String(sample)) + 14;
+    };
+    const auto title = [&](int column) {
+        return fm.horizontalAdvance(m_model->headerData(column, Qt::Horizontal, Qt::DisplayRole)
+                                            .toString()) + 24;
+    };
+    table->verticalHeader()->setDefaultSectionSize(fm.height() + 6);
+    const int widths[] = { width("00:00:00.000"), width("R/W"),     width("Server"),
+                           width("Function"),     width("LoRaWAN - app key 248-255"),
+                           0,                     width("exception 2: illegal data"),
+                           width("999") };
+    for (int c = 0; c < TrafficModel::ColumnCount; ++c)
+        if (widths[c] > 0)
+            table->setColumnWidth(c, qMax(widths[c], title(c)));
 }
 
 void TrafficView::updateCount()

@@ -54,6 +54,7 @@ private:
     void listen();
     void showDetail();
     void updateCount();
+    void setColumnWidths();
     QVector<const traffic::Row *> rows(bool selectedOnly) const;
 
     Ui::TrafficView *ui;

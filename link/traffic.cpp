@@ -66,9 +66,13 @@ QVector<bool> hiddenRegisters(const TrafficRecord &r, bool showKeys)
     return hidden;
 }
 
-// Text a person can read (model names, serial numbers, tags): quoted.
+// Registers without a field's form: one as its number (signed when the top
+// bit is set: RSSI, SNR), text a person can read (model names, serial
+// numbers, tags) quoted, anything else as hex bytes.
 QString rawText(const QVector<quint16> &regs)
 {
+    if (regs.size() == 1)
+        return QString::number(regs.at(0) & 0x8000 ? codec::signedValue(regs.at(0)) : regs.at(0));
     const QString text = codec::zeroEndedText(regs);
     const QString all = codec::registersToText(regs);
     bool printable = !text.isEmpty();
@@ -83,11 +87,19 @@ QString entryText(const QJsonValue &entry)
 {
     if (!entry.isObject())
         return profilefields::text(entry);
-    const QJsonObject o = entry.toObject();
+    // "slot 1: name FLOW-02, slave ID 17, ...": the entry's position first.
+    QJsonObject o = entry.toObject();
+    QString position;
+    for (const char *key : { "slot", "entry", "row" }) {
+        if (o.contains(QLatin1String(key))) {
+            position = QStringLiteral("%1 %2: ").arg(QLatin1String(key),
+                                                     profilefields::text(o.take(QLatin1String(key))));
+        }
+    }
     QStringList parts;
     for (auto it = o.begin(); it != o.end(); ++it)
         parts << it.key() + QLatin1Char(' ') + profilefields::text(it.value());
-    return QLatin1Char('{') + parts.join(QLatin1String(", ")) + QLatin1Char('}');
+    return position + parts.join(QLatin1String(", "));
 }
 
 // One field's registers (all of them, or an aligned run of a table's entries).
@@ -110,7 +122,7 @@ QString fieldValue(const regmap::Field &f, int offset, const QVector<quint16> &r
     QStringList texts;
     for (const QJsonValue &e : entries.toArray())
         texts << entryText(e);
-    return texts.isEmpty() ? tr("no entries") : texts.join(QLatin1String(" "));
+    return texts.isEmpty() ? tr("no entries") : texts.join(QLatin1String("; "));
 }
 
 QString valuesText(const TrafficRecord &r, const Context &c)
