@@ -1,48 +1,64 @@
 #include "app/trafficmodel.h"
 
 #include "link/codec.h"
+#include "link/pacing.h"
 #include "link/registermap.h"
 
 #include <QColor>
-#include <QTimer>
+#include <QElapsedTimer>
+#include <iterator>
 
 TrafficModel::TrafficModel(QObject *parent) : QAbstractTableModel(parent)
 {
+    m_flushTimer.setSingleShot(true);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TrafficModel::flush);
 }
 
 void TrafficModel::add(const TrafficRecord &record)
 {
-    m_pending.append(record);
-    if (!m_flushQueued) {
-        m_flushQueued = true;
-        QTimer::singleShot(0, this, &TrafficModel::flush);
-    }
+    m_pending.push_back(Entry{ record, nullptr, QString() });
+    // The page that asked paints its answer first; the row follows.
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start(pacing::ms(GatherMs));
 }
 
 void TrafficModel::flush()
 {
-    m_flushQueued = false;
-    if (m_pending.isEmpty())
+    if (m_pending.empty())
         return;
-    if (m_pending.size() > MaxRows)
-        m_pending.remove(0, m_pending.size() - MaxRows);
-    const int overflow = int(m_rows.size()) + m_pending.size() - MaxRows;
+    if (m_pending.size() > size_t(MaxRows))
+        m_pending.erase(m_pending.begin(), m_pending.end() - MaxRows);
+    // With a filter on, each row is formatted as it is added: take what
+    // fits in a slice of time and leave the rest for the next turn.
+    QElapsedTimer clock;
+    clock.start();
+    int ready = 0;
+    for (Entry &e : m_pending) {
+        const TrafficRecord &r = e.record;
+        // The identified model decides how some fields read.
+        if (r.kind == TrafficRecord::Read && r.start == regmap::ModelStart
+            && r.error == QModbusDevice::NoError && r.values.size() == regmap::ModelCount)
+            m_context.model = codec::zeroEndedText(r.values);
+        ++ready;
+        if (m_textsNeeded) {
+            rowText(e);
+            if (clock.elapsed() >= 15)
+                break;
+        }
+    }
+    const int overflow = int(m_rows.size()) + ready - MaxRows;
     if (overflow > 0) {
         beginRemoveRows(QModelIndex(), 0, overflow - 1);
         m_rows.erase(m_rows.begin(), m_rows.begin() + overflow);
         endRemoveRows();
     }
     const int first = int(m_rows.size());
-    beginInsertRows(QModelIndex(), first, first + m_pending.size() - 1);
-    for (const TrafficRecord &r : qAsConst(m_pending)) {
-        // The identified model decides how some fields read.
-        if (r.kind == TrafficRecord::Read && r.start == regmap::ModelStart
-            && r.error == QModbusDevice::NoError && r.values.size() == regmap::ModelCount)
-            m_context.model = codec::zeroEndedText(r.values);
-        m_rows.push_back(Entry{ r, nullptr, QString() });
-    }
-    m_pending.clear();
+    beginInsertRows(QModelIndex(), first, first + ready - 1);
+    std::move(m_pending.begin(), m_pending.begin() + ready, std::back_inserter(m_rows));
+    m_pending.erase(m_pending.begin(), m_pending.begin() + ready);
     endInsertRows();
+    if (!m_pending.empty())
+        m_flushTimer.start(0);
 }
 
 void TrafficModel::clear()
@@ -58,27 +74,42 @@ void TrafficModel::setShowKeys(bool show)
     if (m_context.showKeys == show)
         return;
     m_context.showKeys = show;
-    for (const Entry &e : m_rows) {
-        e.row.reset();
-        e.text.clear();
+    for (const auto *entries : { &m_rows, &m_pending }) {
+        for (const Entry &e : *entries) {
+            e.row.reset();
+            e.text.clear();
+        }
     }
     if (!m_rows.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
 
+void TrafficModel::setTextsNeeded(bool needed)
+{
+    m_textsNeeded = needed;
+}
+
 const traffic::Row &TrafficModel::row(int i) const
 {
-    const Entry &e = m_rows.at(size_t(i));
+    return row(m_rows.at(size_t(i)));
+}
+
+const QString &TrafficModel::rowText(int i) const
+{
+    return rowText(m_rows.at(size_t(i)));
+}
+
+const traffic::Row &TrafficModel::row(const Entry &e) const
+{
     if (!e.row)
         e.row.reset(new traffic::Row(traffic::format(e.record, m_context)));
     return *e.row;
 }
 
-const QString &TrafficModel::rowText(int i) const
+const QString &TrafficModel::rowText(const Entry &e) const
 {
-    const Entry &e = m_rows.at(size_t(i));
     if (e.text.isEmpty()) {
-        const traffic::Row &r = row(i);
+        const traffic::Row &r = row(e);
         e.text = r.columns().join(QLatin1Char('\n')) + QLatin1Char('\n') + r.request
                  + QLatin1Char('\n') + r.reply;
     }

@@ -2,12 +2,15 @@
 // into texts only when first shown, filtered or saved. Records that arrive
 // together (a burst of requests, a profile's blocks) are added in one go
 // from the event loop, and the oldest rows beyond the limit leave in one go.
+// While a filter needs every row's texts, they are made before the rows are
+// added, a few milliseconds' worth per turn of the event loop.
 #pragma once
 
 #include "link/traffic.h"
 
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
+#include <QTimer>
 #include <deque>
 #include <memory>
 
@@ -16,14 +19,17 @@ class TrafficModel : public QAbstractTableModel
     Q_OBJECT
 public:
     static constexpr int MaxRows = 10000;
+    static constexpr int GatherMs = 100;
     enum Column { Time, Direction, Server, Function, Registers, Values, Result, Ms, ColumnCount };
 
     explicit TrafficModel(QObject *parent = nullptr);
 
-    // Shown from the event loop, with whatever else arrives before it runs.
+    // Shown a moment later, with whatever else arrives in that time.
     void add(const TrafficRecord &record);
     void clear();
     void setShowKeys(bool show);
+    // Whether every row's texts are needed as it arrives (a filter is on).
+    void setTextsNeeded(bool needed);
 
     const traffic::Row &row(int index) const;
     // Every text of a row, for the filter.
@@ -47,11 +53,14 @@ private:
         mutable QString text;
     };
     void flush();
+    const traffic::Row &row(const Entry &e) const;
+    const QString &rowText(const Entry &e) const;
 
     std::deque<Entry> m_rows;
-    QVector<TrafficRecord> m_pending;
+    std::deque<Entry> m_pending;
     traffic::Context m_context;
-    bool m_flushQueued = false;
+    QTimer m_flushTimer;
+    bool m_textsNeeded = false;
 };
 
 // Rows whose texts contain the filter text (any case).

@@ -162,6 +162,7 @@ void TrafficView::on_trafficPause_toggled(bool)
 
 void TrafficView::on_trafficFilter_textChanged(const QString &text)
 {
+    m_model->setTextsNeeded(!text.trimmed().isEmpty());
     m_filter->setText(text);
     updateCount();
 }

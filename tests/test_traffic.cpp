@@ -190,26 +190,38 @@ void TestTraffic::filterAndPause()
 
 void TestTraffic::limit()
 {
-    // The oldest rows drop off; a burst arrives in one go.
+    // The oldest rows drop off; a burst arrives in one go, and in order while
+    // a filter is on.
     Link *link = h->window()->link();
-    h->find<QPushButton>("trafficClear")->click();
-    QCOMPARE(shown(), 0);
-    for (int i = 0; i < 10005; ++i) {
-        TrafficRecord r;
-        r.time = 1000LL * i;
-        r.start = 160;
-        r.count = 1;
-        r.values = { quint16(i) };
-        emit link->requestFinished(r);
-    }
-    QTRY_COMPARE(shown(), 10000);
+    const auto feed = [link](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            TrafficRecord r;
+            r.time = 1000LL * i;
+            r.start = 160;
+            r.count = 1;
+            r.values = { quint16(i) };
+            emit link->requestFinished(r);
+        }
+    };
     const auto time = [](qint64 ms) {
         return QDateTime::fromMSecsSinceEpoch(ms).toString("hh:mm:ss.zzz");
     };
+    h->find<QPushButton>("trafficClear")->click();
+    QCOMPARE(shown(), 0);
+    feed(0, 10005);
+    QTRY_COMPARE(shown(), 10000);
     QCOMPARE(row(0).at(0), time(5000));
     QCOMPARE(row(0).at(5), QStringLiteral("RSSI: 5"));
     QCOMPARE(row(9999).at(0), time(10004000));
     QCOMPARE(h->find<QLabel>("trafficCount")->text(), QStringLiteral("10000 rows"));
+
+    filter()->setText("RSSI: 1000");
+    QCOMPARE(shown(), 6);  // 1000, 10000-10004
+    feed(10005, 12005);
+    QTRY_COMPARE(h->find<QLabel>("trafficCount")->text(), QStringLiteral("10 of 10000 rows"));
+    QCOMPARE(row(0).at(0), time(10000000));
+    QCOMPARE(row(9).at(0), time(10009000));
+    filter()->clear();
 }
 
 void TestTraffic::save_data()
