@@ -3,6 +3,7 @@
 
 #include "link/codec.h"
 #include "link/link.h"
+#include "link/pacing.h"
 #include "pages/pagerequests.h"
 
 #include <QDateTime>
@@ -238,7 +239,7 @@ void systemDialog::on_systemReload_clicked()
     passwordText.clear();
     readRegisters(UsernameStart, CredentialRegisters, &systemDialog::usernameReadReady);
     readRegisters(PasswordStart, CredentialRegisters, &systemDialog::passwordReadReady);
-    if (!Link::waitWithEvents(ReloadWaitMs, this))
+    if (!Link::waitWithEvents(pacing::ms(ReloadWaitMs), this))
         return;
     ui->usernameLineEdit->setText(usernameText);
     ui->passwordLineEdit->setText(passwordText);

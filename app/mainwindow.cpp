@@ -157,6 +157,7 @@ void MainWindow::createPages()
     tabs->addTab(m_ruleChainPage = new RuleChainPage(m_link, tabs), tr(" Rule Chain"));
     tabs->addTab(m_monitorPage = new MonitorPage(m_link, tabs), tr(" Chain Monitor"));
     tabs->addTab(m_eventLogPage = new EventLogPage(m_link, tabs), tr("Event Log"));
+    connect(m_eventLogPage, &EventLogPage::portLost, this, &MainWindow::onLinkLost);
     tabs->addTab(m_tmoPage = new TmoPage(m_link, tabs), tr("TMO I/O"));
     tabs->addTab(m_timeSettingPage = new TimeSettingPage(m_link, tabs), tr("TimeSetting"));
 

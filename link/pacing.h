@@ -1,7 +1,7 @@
-// The pauses the pages, the auto scan dialog and the YMODEM receiver make
-// between requests and while the device works. The program always runs them
-// at full length; the test suite shortens them with setScale() to keep its
-// run time down.
+// The pauses the pages, the auto scan and system settings dialogs and the
+// YMODEM receiver make between requests and while the device works. The
+// program always runs them at full length; the test suite shortens them with
+// setScale() to keep its run time down.
 #pragma once
 
 namespace pacing {

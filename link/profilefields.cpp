@@ -14,11 +14,6 @@ using regmap::Kind;
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("profilefields", text);
-}
-
 // A choice's text as a JSON value: numbers ("9600", "125") as numbers.
 QJsonValue choiceValue(const QString &choice)
 {

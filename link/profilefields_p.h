@@ -4,9 +4,15 @@
 
 #include "link/profilefields.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 
 namespace profilefields {
+
+inline QString tr(const char *text)
+{
+    return QCoreApplication::translate("profilefields", text);
+}
 
 // The whole number a value holds (a JSON number, or text of one), from low
 // to high; false otherwise.

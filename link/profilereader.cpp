@@ -46,7 +46,8 @@ bool ProfileReader::startHeader()
     return true;
 }
 
-bool ProfileReader::start(const QStringList &groups)
+// Starts a run of the given groups from a clean result; false while one runs.
+bool ProfileReader::begin(const QStringList &groups)
 {
     if (m_running)
         return false;
@@ -57,6 +58,13 @@ bool ProfileReader::start(const QStringList &groups)
     m_registers.clear();
     m_absent.clear();
     m_done = 0;
+    return true;
+}
+
+bool ProfileReader::start(const QStringList &groups)
+{
+    if (!begin(groups))
+        return false;
     m_total = blockCount(QString(), groups, true);
     readHeader();
     return true;
@@ -64,16 +72,9 @@ bool ProfileReader::start(const QStringList &groups)
 
 bool ProfileReader::startGroups(const QString &model, const QStringList &groups)
 {
-    if (m_running)
+    if (!begin(groups))
         return false;
-    m_running = true;
-    m_headerOnly = false;
-    m_wanted = groups;
-    m_profile = Profile();
     m_profile.model = model;
-    m_registers.clear();
-    m_absent.clear();
-    m_done = 0;
     plan(groups);
     m_total = m_steps.size();
     next();

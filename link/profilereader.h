@@ -53,6 +53,7 @@ signals:
     void finished(const ProfileReadResult &result);
 
 private:
+    bool begin(const QStringList &groups);
     struct Step {
         const regmap::Group *group;
         int block;

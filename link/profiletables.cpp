@@ -15,11 +15,6 @@ using regmap::Kind;
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("profilefields", text);
-}
-
 struct Table {
     const char *position;  // the key of an entry's position
     int size;              // registers per entry

@@ -46,16 +46,14 @@ bool settle(Harness &h)
     RequestOptions broadcast, quiet;
     broadcast.server = 0;
     broadcast.silent = quiet.silent = true;
-    for (int round = 0; round < 5; ++round) {
-        const quint16 marker = quint16(0x5E70 + round);
-        h.bridge().setReg(990 + round, marker);
+    for (quint16 marker = 0x5E70; marker < 0x5E75; ++marker) {
+        h.bridge().setReg(990, marker);
         const int before = h.bridge().requestCount();
-        if (!link->write(999, { 0 }, nullptr, Link::WriteDone(), broadcast)
-            || !QTest::qWaitFor([&] { return h.bridge().requestCount() > before; }, Wait))
-            return false;
         auto got = QSharedPointer<QVector<quint16>>::create();
-        if (!link->read(quint16(990 + round), 1, nullptr, [got](const QVector<quint16> &v) { *got = v; },
-                        [got](QModbusDevice::Error) { got->append(0); }, quiet)
+        if (!link->write(999, { 0 }, nullptr, Link::WriteDone(), broadcast)
+            || !QTest::qWaitFor([&] { return h.bridge().requestCount() > before; }, Wait)
+            || !link->read(990, 1, nullptr, [got](const QVector<quint16> &v) { *got = v; },
+                           [got](QModbusDevice::Error) { got->append(0); }, quiet)
             || !QTest::qWaitFor([&] { return !got->isEmpty(); }, Wait))
             return false;
         if (*got == QVector<quint16>{ marker, 0 })
@@ -112,10 +110,8 @@ class TestLinkFaults : public QObject
 private slots:
     void initTestCase() { pacing::setScale(0.05); }
     void slowDevice();
-    void unplugDuring_data();
-    void unplugDuring();
-    void closeDuringWait_data();
-    void closeDuringWait();
+    void interrupted_data();
+    void interrupted();
 };
 
 // A slow device, at the program's real response time-out: an answer inside
@@ -142,10 +138,11 @@ void TestLinkFaults::slowDevice()
     QCOMPARE(address->text(), QString("0A 0B C0 D0"));
 
     address->setText("11 22 33 44");
-    // The next read goes out the moment the first has timed out.
-    const auto sendNext = connect(link, &Link::statusMessage, next, [next](const QString &text) {
+    // The next read goes out the moment the first has timed out, and is
+    // answered at once after the late answer.
+    const auto sendNext = connect(link, &Link::statusMessage, next, [&](const QString &text) {
         if (text.endsWith("(code: 0x5)"))
-            next->click();
+            slow.bridge().setDelay(0), next->click();
     }, Qt::QueuedConnection);
     slow.bridge().setDelay(3600);
     slow.find<QPushButton>("abpDevAddrRead")->click();
@@ -155,7 +152,6 @@ void TestLinkFaults::slowDevice()
     disconnect(sendNext);
     QCOMPARE(factor->text(), QString("5"));
     QCOMPARE(address->text(), QString("11 22 33 44"));
-    slow.bridge().setDelay(0);
     QVERIFY(settle(slow));
     next->click();
     QTRY_COMPARE_WITH_TIMEOUT(slow.status(), QString("OK!"), Wait);
@@ -163,145 +159,121 @@ void TestLinkFaults::slowDevice()
     QVERIFY(slow.bridge().writes().isEmpty());
 }
 
-void TestLinkFaults::unplugDuring_data()
+void TestLinkFaults::interrupted_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("view");  // none: the event log download
-    QTest::addColumn<QString>("tag");
-    QTest::newRow("sensor table reload") << "sensorUpdatePushButton" << "sensorTableView" << "S3";
-    QTest::newRow("rule chain read") << "ruleChkPushButton" << "RuleVIew" << "R7";
-    QTest::newRow("event log download") << "ELogChkPushButton" << "" << "";
+    QTest::addColumn<QString>("how");
+    for (const char *button : { "sensorUpdatePushButton", "ruleChkPushButton", "ruleChainAddPushButton",
+                                "monitorCheckpushButton", "ELogChkPushButton", "systemReload" })
+        QTest::newRow(qPrintable(QString("%1, window deleted").arg(button))) << button << "delete";
+    // Closing closes the link, which every action but the download (it holds
+    // the port itself) goes through.
+    for (const char *button : { "sensorUpdatePushButton", "ELogChkPushButton" })
+        QTest::newRow(qPrintable(QString("%1, window closed").arg(button))) << button << "close";
+    for (const char *button : { "sensorUpdatePushButton", "ruleChkPushButton", "ELogChkPushButton" })
+        QTest::newRow(qPrintable(QString("%1, unplugged").arg(button))) << button << "unplug";
 }
 
-// The device disappears in the middle of an action and comes back on the
-// same port name: the link is dropped once, with a message, the action ends
-// without a write, and after Connect the same action works.
-void TestLinkFaults::unplugDuring()
+// An action is interrupted while it waits. The window closed or deleted: the
+// program carries on, and the bridge hears nothing more from it. The device
+// unplugged and back on the same port name: the link is dropped once, with a
+// message, the action ends without a write, the port leaves the list and
+// comes back, and after Connect the same action works.
+void TestLinkFaults::interrupted()
 {
     QFETCH(QString, button);
-    QFETCH(QString, view);
-    QFETCH(QString, tag);
-    const bool download = view.isEmpty();
+    QFETCH(QString, how);
+    const bool add = button == "ruleChainAddPushButton", download = button == "ELogChkPushButton";
     sim::Options options;
-    options.linkPath = QDir::temp().filePath(
-        QString("nodeweave-unplug-%1-%2").arg(QCoreApplication::applicationPid()).arg(button));
-    Harness lost(options);
-    sim::SimBridge &bridge = lost.bridge();
-    QVERIFY(connectAll(lost));
-    Link *link = lost.window()->link();
-    QSignalSpy drops(link, &Link::linkLost);
+    if (how == "unplug")
+        options.linkPath =
+            QDir::temp().filePath(QString("nodeweave-unplug-%1").arg(QCoreApplication::applicationPid()));
+    Harness h(options);
+    sim::SimBridge &bridge = h.bridge();
+    QVERIFY(connectAll(h));
+    QPointer<MainWindow> window = h.window();
+    QSignalSpy drops(window->link(), &Link::linkLost);
     bridge.setRegs(500, Regs(140, 0));
     bridge.setText(500 + 7 * 3, 4, "S3");
     bridge.setText(2402 + 10 * 7, 4, "R7");
+    if (add) {  // Add needs the table read first
+        h.find<QPushButton>("ruleChkPushButton")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(h.find<QPushButton>("ruleChkPushButton")->isEnabled(), Wait);
+        QVERIFY(h.waitForReplies());
+        h.find<QLineEdit>("ruleNameLineEdit")->setText("gone");
+    }
+    if (button == "systemReload")
+        window->findChild<QDialog *>("systemDialog")->show();
     const auto start = [&] {
         if (download)
-            startDownload(lost);
+            startDownload(h);
         else
-            lost.find<QPushButton>(button)->click();  // a Reload waits inside the click
+            window->findChild<QPushButton *>(button)->click();  // some wait inside the click
     };
-    sim::LogOptions stalling;  // the transfer starts, then waits mid-file
-    stalling.fault = sim::LogFault::Stall;
-    bridge.setEventLog(stalling);
+    sim::LogOptions log;  // unplugged, the transfer starts, then waits mid-file
+    log.fault = how == "unplug" ? sim::LogFault::Stall : sim::LogFault::None;
+    bridge.setEventLog(log);
     bridge.clearReads();
-    bridge.setDelay(2000);  // the first block's answer is on its way
+    bridge.clearWrites();
+    bridge.setDelay(how == "unplug" ? 2000 : 0);  // the first block's answer is on its way
     int writes = 0;
     QVERIFY(whenUnderWay(start, [&] {
-        return download ? bridge.logStartRequests() > 0 : !bridge.reads().isEmpty();
+        return add ? !bridge.writes().isEmpty()
+                   : download ? bridge.logStartRequests() > 0 : !bridge.reads().isEmpty();
     }, [&] {
         writes = bridge.writes().size();
-        bridge.unplug();
+        if (how == "delete")
+            delete window;
+        else
+            how == "close" ? (void)window->close() : bridge.unplug();
     }));
 
-    QTRY_COMPARE_WITH_TIMEOUT(lost.find<QPushButton>("connectButton")->text(), QString("Connect"), Wait);
-    QCOMPARE(link->state(), QModbusDevice::UnconnectedState);
+    if (how != "unplug") {
+        QVERIFY(how == "delete" ? !window : !window->isVisible() && !window->link()->isConnected());
+        // Whatever the action had on its way ends; nothing more reaches the
+        // bridge (a download left running would reconnect within this time).
+        QCoreApplication::processEvents();
+        const int after = bridge.requestCount();
+        QVERIFY2(!QTest::qWaitFor([&] { return bridge.requestCount() > after; }, 500),
+                 qPrintable(QString("%1 requests after closing").arg(bridge.requestCount() - after)));
+        delete window;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(h.find<QPushButton>("connectButton")->text(), QString("Connect"), Wait);
+    QCOMPARE(window->link()->state(), QModbusDevice::UnconnectedState);
+    QTRY_VERIFY_WITH_TIMEOUT(h.find<QLineEdit>("portEdit_3")->text().isEmpty(), Wait);
+    auto *ports = h.find<QComboBox>("portComboBox");
+    QTRY_COMPARE_WITH_TIMEOUT(ports->findText(bridge.portPath()), -1, Wait);
     // A download, given up at once (not after its stall time), frees the port.
-    QTRY_VERIFY_WITH_TIMEOUT(lost.find<QAbstractButton>(
-        download ? "eventLogEnableRadioButton" : qPrintable(button))->isEnabled(), Wait);
-    QVERIFY2(download ? lost.status().startsWith("Event log download failed: ")
-                      : !lost.status().isEmpty() && lost.status() != "OK!", qPrintable(lost.status()));
-    if (!download)
-        QVERIFY(shownTags(lost, qPrintable(view)).isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(h.find<QAbstractButton>(download ? "eventLogEnableRadioButton"
+                                                              : qPrintable(button))->isEnabled(), Wait);
+    QVERIFY2(download ? h.status().startsWith("Event log download failed: ")
+                      : !h.status().isEmpty() && h.status() != "OK!", qPrintable(h.status()));
+    const bool rules = button == "ruleChkPushButton";
+    const char *view = rules ? "RuleVIew" : "sensorTableView";
+    QVERIFY(download || shownTags(h, view).isEmpty());
     QCOMPARE(drops.count(), download ? 0 : 1);  // a download holds the port itself
     QCOMPARE(bridge.writes().size(), writes);
 
     bridge.setDelay(0);
     bridge.setEventLog(sim::LogOptions());
     QVERIFY(bridge.replug());
-    QTRY_COMPARE_WITH_TIMEOUT(lost.find<QComboBox>("portComboBox")->currentText(), bridge.portPath(), Wait);
-    QVERIFY(connectAll(lost));
+    QTRY_COMPARE_WITH_TIMEOUT(ports->currentText(), bridge.portPath(), Wait);
+    QVERIFY(connectAll(h));
     start();
     if (download) {
-        QTRY_COMPARE_WITH_TIMEOUT(lost.find<QTableView>("EventLogView")->model()->rowCount(),
+        QTRY_COMPARE_WITH_TIMEOUT(h.find<QTableView>("EventLogView")->model()->rowCount(),
                                   sim::LogOptions::defaultRecords().size(), Wait);
         QTRY_COMPARE_WITH_TIMEOUT(bridge.reg(3000), quint16(0), Wait);
-        QTRY_VERIFY_WITH_TIMEOUT(link->isConnected(), Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(window->link()->isConnected(), Wait);
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(shownTags(lost, qPrintable(view)), QStringList{ tag }, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(shownTags(h, view), QStringList{ rules ? "R7" : "S3" }, Wait);
     }
     QCOMPARE(drops.count(), download ? 0 : 1);
     for (const auto &w : bridge.writes())
         QVERIFY2(w.start == 199 || w.start == 3000, qPrintable(QString::number(w.start)));
-}
-
-void TestLinkFaults::closeDuringWait_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("destroy");
-    for (const char *button : { "sensorUpdatePushButton", "ruleChkPushButton", "ruleChainAddPushButton",
-                                "monitorCheckpushButton", "ELogChkPushButton", "systemReload" }) {
-        QTest::newRow(qPrintable(QString("%1, closed").arg(button))) << button << false;
-        QTest::newRow(qPrintable(QString("%1, deleted").arg(button))) << button << true;
-    }
-}
-
-// The window is closed, or deleted outright, while an action waits on its
-// own: the program carries on, and the bridge hears nothing more from it.
-void TestLinkFaults::closeDuringWait()
-{
-    QFETCH(QString, button);
-    QFETCH(bool, destroy);
-    Harness other;
-    sim::SimBridge &bridge = other.bridge();
-    QVERIFY(connectAll(other));
-    QPointer<MainWindow> window = other.window();
-    bridge.setEventLog(sim::LogOptions());
-    const bool add = button == "ruleChainAddPushButton", download = button == "ELogChkPushButton";
-    if (add) {  // Add needs the table read first
-        other.find<QPushButton>("ruleChkPushButton")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(other.find<QPushButton>("ruleChkPushButton")->isEnabled(), Wait);
-        QVERIFY(other.waitForReplies());
-        other.find<QLineEdit>("ruleNameLineEdit")->setText("gone");
-    }
-    auto *dialog = window->findChild<QDialog *>("systemDialog");
-    if (button == "systemReload")
-        dialog->show();
-    bridge.clearReads();
-    bridge.clearWrites();
-    QVERIFY(whenUnderWay([&] {
-        if (download)
-            startDownload(other);
-        else
-            window->findChild<QPushButton *>(button)->click();  // some wait inside the click
-    }, [&] {
-        return add ? !bridge.writes().isEmpty()
-                   : download ? bridge.logStartRequests() > 0 : !bridge.reads().isEmpty();
-    }, [&] {
-        if (destroy)
-            delete window;
-        else
-            window->close();
-    }));
-
-    QCOMPARE(window.isNull(), destroy);
-    QVERIFY(destroy || (!window->isVisible() && !window->link()->isConnected()));
-    // Whatever the action had on its way ends; nothing more reaches the bridge.
-    QCoreApplication::processEvents();
-    const int after = bridge.requestCount();
-    QVERIFY2(!QTest::qWaitFor([&] { return bridge.requestCount() > after; }, 500),
-             qPrintable(QString("%1 requests after closing").arg(bridge.requestCount() - after)));
-    delete window;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
 }
 
 QTEST_MAIN(TestLinkFaults)

@@ -1,13 +1,12 @@
 #include "testsupport.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSharedPointer>
 #include <QStatusBar>
 #include <QTest>
-#include <QSharedPointer>
 
 #include "link/link.h"
 
@@ -18,6 +17,14 @@ BoxCatcher::BoxCatcher(QObject *parent) : QObject(parent)
     m_timer.start();
 }
 
+QStringList BoxCatcher::texts() const
+{
+    QStringList texts;
+    for (const Box &b : boxes)
+        texts << b.text;
+    return texts;
+}
+
 void BoxCatcher::poll()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -25,23 +32,10 @@ void BoxCatcher::poll()
         return;
     box->setProperty("nwCaught", true);
     boxes.append({ box->windowTitle(), box->text() });
-    if (!autoClose)
-        return;
-    if (QAbstractButton *b = box->defaultButton() ? box->defaultButton()
-                             : (box->buttons().isEmpty() ? nullptr : box->buttons().first()))
-        b->click();
-    else
-        box->accept();
-}
-
-Harness::Harness(const sim::Options &options) : m_bridge(new sim::SimBridge(options))
-{
-}
-
-Harness::~Harness()
-{
-    delete m_window;
-    m_bridge.reset();
+    QAbstractButton *b = answerYes ? box->button(QMessageBox::Yes) : nullptr;
+    b = b ? b : box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+    if (autoClose)
+        b ? b->click() : box->accept();
 }
 
 bool Harness::startWindow()
@@ -68,9 +62,7 @@ QDialog *Harness::loginDialog() const
 QDialog *Harness::startConnect()
 {
     find<QPushButton>("connectButton")->click();
-    if (!QTest::qWaitFor([this] { return loginDialog() != nullptr; }, 10000))
-        return nullptr;
-    return loginDialog();
+    return QTest::qWaitFor([this] { return loginDialog() != nullptr; }, 10000) ? loginDialog() : nullptr;
 }
 
 bool Harness::submitLogin(const QString &user, const QString &password)
@@ -86,9 +78,8 @@ bool Harness::submitLogin(const QString &user, const QString &password)
 
 bool Harness::connectAs(const QString &user, const QString &password)
 {
-    if (!startConnect() || !submitLogin(user, password))
-        return false;
-    return QTest::qWaitFor([this] { return !m_window->isConnecting(); }, 30000);
+    return startConnect() && submitLogin(user, password)
+           && QTest::qWaitFor([this] { return !m_window->isConnecting(); }, 30000);
 }
 
 bool Harness::waitForReplies()
@@ -100,8 +91,6 @@ bool Harness::waitForReplies()
     RequestOptions quiet;
     quiet.showOk = false;
     quiet.clearStatus = false;
-    if (!m_window->link()->read(0, 1, nullptr,
-                                [done](const QVector<quint16> &) { *done = true; }, quiet))
-        return false;
-    return QTest::qWaitFor([done] { return *done; }, 15000);
+    return m_window->link()->read(0, 1, nullptr, [done](const QVector<quint16> &) { *done = true; }, quiet)
+           && QTest::qWaitFor([done] { return *done; }, 15000);
 }

@@ -5,17 +5,16 @@
 #include "app/mainwindow.h"
 #include "sim/simbridge.h"
 
-#include <QObject>
 #include <QPointer>
-#include <QString>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
 
 class QDialog;
 
-// Records and dismisses every modal message box (the static QMessageBox
-// calls run their own loop, so a timer finds them as the active modal widget).
+// Records and answers every modal message box (the static QMessageBox calls
+// run their own loop, so a timer finds them as the active modal widget):
+// with its default button, or Yes where it has one while `answerYes`.
 class BoxCatcher : public QObject
 {
     Q_OBJECT
@@ -27,7 +26,9 @@ public:
     void clear() { boxes.clear(); }
     QString lastTitle() const { return boxes.isEmpty() ? QString() : boxes.last().title; }
     QString lastText() const { return boxes.isEmpty() ? QString() : boxes.last().text; }
-    bool autoClose = true;
+    QStringList texts() const;
+    bool autoClose = true;  // false: recorded, left open
+    bool answerYes = false;
 
 private:
     void poll();
@@ -37,30 +38,24 @@ private:
 class Harness
 {
 public:
-    explicit Harness(const sim::Options &options = sim::Options());
-    ~Harness();
+    explicit Harness(const sim::Options &options = sim::Options()) : m_bridge(new sim::SimBridge(options)) {}
+    ~Harness() { delete m_window; }
 
     bool startWindow();
     MainWindow *window() const { return m_window; }
     sim::SimBridge &bridge() { return *m_bridge; }
     QString status() const;
 
-    template <typename T> T *find(const QString &name) const
-    {
-        return m_window->findChild<T *>(name);
-    }
+    template <typename T> T *find(const QString &name) const { return m_window->findChild<T *>(name); }
 
-    // Clicks Connect and waits for the login dialog.
-    QDialog *startConnect();
-    // Fills and submits the open login dialog.
-    bool submitLogin(const QString &user, const QString &password);
+    QDialog *startConnect();  // clicks Connect, waits for the login dialog
+    bool submitLogin(const QString &user, const QString &password);  // in the open login dialog
     // A whole Connect: login, then identification until the procedure ends.
-    bool connectAs(const QString &user = QStringLiteral("admin"),
-                   const QString &password = QStringLiteral("admin"));
+    bool connectAs(const QString &user = QStringLiteral("admin"), const QString &password = QStringLiteral("admin"));
     QDialog *loginDialog() const;
     // Waits until every request sent so far has been answered and handled
-    // (identification, for one, ends with reads still on their way). Sends
-    // one read of register 0 that shows nothing.
+    // (identification, for one, ends with reads still on their way), with a
+    // read of register 0 that shows nothing.
     bool waitForReplies();
 
     BoxCatcher boxes;

@@ -199,9 +199,10 @@ void EventLogPage::giveBackPort()
     m_downloading = false;
     if (m_progress)
         m_progress->reset();
-    if (m_reconnect)
-        m_link->openSerial(m_portName);
+    const bool reconnect = m_reconnect;
     m_reconnect = false;
+    if (reconnect && !m_link->openSerial(m_portName))
+        emit portLost(tr("The port %1 is gone: the link is closed.").arg(m_portName));
     ui->eventLogEnableRadioButton->setEnabled(true);
     ui->ELogChkPushButton->setEnabled(ui->eventLogEnableRadioButton->isChecked());
 }

@@ -45,6 +45,11 @@ public slots:
     // working directory ("EventLog<local time>_1.txt" and so on when taken).
     void saveToTxt();
 
+signals:
+    // The link could not be opened again after a download (the adapter was
+    // pulled): the window runs its Disconnect procedure.
+    void portLost(const QString &errorText);
+
 private slots:
     void on_eventLogEnableRadioButton_clicked();
     void on_ELogChkPushButton_clicked();
