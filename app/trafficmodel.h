@@ -26,6 +26,8 @@ public:
 
     // Shown a moment later, with whatever else arrives in that time.
     void add(const TrafficRecord &record);
+    // Shows what has arrived now (with a filter on, a slice of it).
+    void flush();
     void clear();
     void setShowKeys(bool show);
     // Whether every row's texts are needed as it arrives (a filter is on).
@@ -52,7 +54,6 @@ private:
         mutable std::unique_ptr<traffic::Row> row;  // made when first needed
         mutable QString text;
     };
-    void flush();
     const traffic::Row &row(const Entry &e) const;
     const QString &rowText(const Entry &e) const;
 

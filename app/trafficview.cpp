@@ -90,7 +90,7 @@ TrafficView::TrafficView(Link *link, QWidget *parent)
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     setColumnWidths();
     table->horizontalHeader()->setSectionResizeMode(TrafficModel::Values, QHeaderView::Stretch);
-    ui->trafficSplitter->setSizes({ 770, 240 });
+    ui->trafficSplitter->setSizes({ 790, 220 });
     ui->trafficSplitter->setStretchFactor(0, 1);
 
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -153,6 +153,8 @@ void TrafficView::listen()
         m_listening = connect(m_link, &Link::requestFinished, m_model, &TrafficModel::add);
     else
         disconnect(m_listening);
+    if (!wanted)
+        m_model->flush();  // what came before the pause shows
 }
 
 void TrafficView::on_trafficPause_toggled(bool)
@@ -229,8 +231,8 @@ void TrafficView::showDetail()
     }
     const traffic::Row &r = m_model->row(m_filter->mapToSource(current).row());
     QStringList lines;
-    lines << QStringLiteral("%1  %2  %3").arg(r.time, r.function, r.registers);
-    lines << tr("result   %1 (%2 ms)").arg(r.result, r.ms);
+    lines << tr("%1  %2  %3 ms").arg(r.time, r.function, r.ms) << r.registers;
+    lines << tr("result   %1").arg(r.result);
     if (!r.values.isEmpty())
         lines << tr("values   %1").arg(r.values);
     if (!r.request.isEmpty())
