@@ -8,6 +8,7 @@
 #include "app/provisionwindow.h"
 #include "app/profileactions.h"
 #include "app/settingsdialog.h"
+#include "app/trafficview.h"
 #include "link/connectprocedure.h"
 #include "link/link.h"
 #include "link/portlist.h"
@@ -107,6 +108,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_settingsDialog = new SettingsDialog(this);
     m_systemDialog = new systemDialog(m_link, this);
     wireActions();
+    TrafficView::install(this, m_link, ui->actionTraffic);
 
     ui->connectType->setCurrentIndex(0);
     on_connectType_currentIndexChanged(0);
