@@ -169,6 +169,7 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(h->bridge().logTransfers(), transfers + 1, Wait);
             QCOMPARE(h->bridge().logNaks() - naks, log.fault == Fault::BadCrc ? 1 : 0);
             QTRY_COMPARE_WITH_TIMEOUT(h->bridge().reg(3000), quint16(0), Wait);
+            QTRY_COMPARE_WITH_TIMEOUT(h->status(), QString("OK!"), Wait);  // the export went well
             QVERIFY(!check()->isEnabled());
             const QStringList left = newFiles();  // the export only, under a name of its own
             QVERIFY2(left.size() == 1 && QRegularExpression("^EventLog\\d{14}_1\\.txt$").match(left[0]).hasMatch(),
