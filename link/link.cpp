@@ -1,12 +1,12 @@
 #include "link/link.h"
 
 #include "link/lineparams.h"
+#include "link/qtcompat.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QPointer>
 #include <QTimer>
@@ -69,7 +69,7 @@ bool Link::createClient(ClientType type)
         m_device = nullptr;
     }
     if (type == Serial)
-        m_device = new QModbusRtuSerialMaster(this);
+        m_device = new ModbusRtuClient(this);
     else
         m_device = new QModbusTcpClient(this);
 
