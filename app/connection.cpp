@@ -31,9 +31,10 @@ void MainWindow::wireConnect()
             &LoraWanPage::showActivationMethod);
     connect(procedure, &ConnectProcedure::confirmedUplinksRead, m_loraWanPage,
             &LoraWanPage::showConfirmedUplinks);
-    connect(procedure, &ConnectProcedure::finished, this, [this] {
+    connect(procedure, &ConnectProcedure::finished, this, [this](bool connected) {
         if (m_login)
             m_login->deleteLater();
+        setProfileActionsEnabled(connected && m_connect->isLoginAccepted() && m_link->isConnected());
     });
     connect(procedure, &ConnectProcedure::linkLost, this, &MainWindow::onLinkLost);
 }
@@ -64,6 +65,8 @@ void MainWindow::onStateChanged(int state)
     const bool unconnected = state == QModbusDevice::UnconnectedState;
     ui->actionConnect->setEnabled(unconnected);
     ui->actionDisconnect->setEnabled(!unconnected);
+    if (unconnected)
+        setProfileActionsEnabled(false);
     if (unconnected)
         ui->connectButton->setText(tr("Connect"));
     else if (state == QModbusDevice::ConnectedState)
@@ -111,6 +114,7 @@ void MainWindow::restoreDisconnectedWidgets()
 {
     ui->actionConnect->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
+    setProfileActionsEnabled(false);
     m_serialPage->setAddressRowVisible(true);
     ui->portEdit_3->clear();
     m_connect->resetLogin();

@@ -4,7 +4,11 @@
 #include "ui_mainwindow.h"
 
 #include "admin/systemdialog.h"
+#include "app/helpopener.h"
+#include "app/provisionwindow.h"
+#include "app/profileactions.h"
 #include "app/settingsdialog.h"
+#include "app/trafficview.h"
 #include "link/connectprocedure.h"
 #include "link/link.h"
 #include "link/portlist.h"
@@ -27,11 +31,8 @@
 #include <QDialog>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QUrl>
 
 // The resource bundle lives in the static library; register it from here so
 // a window built without the executable's main still finds its style sheets
@@ -107,6 +108,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_settingsDialog = new SettingsDialog(this);
     m_systemDialog = new systemDialog(m_link, this);
     wireActions();
+    TrafficView::install(this, m_link, ui->actionTraffic);
 
     ui->connectType->setCurrentIndex(0);
     on_connectType_currentIndexChanged(0);
@@ -182,6 +184,16 @@ void MainWindow::wireActions()
     connect(ui->action_Default, &QAction::triggered, this, &MainWindow::defaultTheme);
     connect(ui->actionDa_rk, &QAction::triggered, this, &MainWindow::darkTheme);
     connect(ui->actionHelp_2, &QAction::triggered, this, &MainWindow::helpChmDocment);
+    auto *provision = new QAction(tr("&Provision\u2026"), this);
+    provision->setObjectName(QStringLiteral("actionProvision"));
+    ui->menuToo_ls->insertAction(ui->menu_Theme->menuAction(), provision);
+    connect(provision, &QAction::triggered, this, &MainWindow::openProvisionWindow);
+    m_profileActions = new ProfileActions(m_link, this, [this] { return ui->portEdit_3->text(); });
+    connect(ui->actionSaveProfile, &QAction::triggered, m_profileActions, &ProfileActions::save);
+    connect(ui->actionCompareProfile, &QAction::triggered, m_profileActions,
+            &ProfileActions::compare);
+    connect(ui->actionWriteProfile, &QAction::triggered, m_profileActions, &ProfileActions::write);
+    connect(this, &MainWindow::disconnected, m_profileActions, &ProfileActions::linkClosed);
 
     // These three icons come from an images folder beside the working
     // directory; without it the entries simply have no icon.
@@ -193,6 +205,23 @@ void MainWindow::wireActions()
                         ui->action_Default, ui->actionDa_rk, ui->actionHelp_2 })
         a->setEnabled(true);
     ui->actionDisconnect->setEnabled(false);
+    setProfileActionsEnabled(false);
+}
+
+void MainWindow::setProfileActionsEnabled(bool enabled)
+{
+    for (QAction *a : { ui->actionSaveProfile, ui->actionCompareProfile, ui->actionWriteProfile })
+        a->setEnabled(enabled);
+}
+
+void MainWindow::openProvisionWindow()
+{
+    auto *window = findChild<ProvisionWindow *>();
+    if (!window)
+        window = new ProvisionWindow(m_link, m_connect, this);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::applyStyleSheet(const QString &resource)
@@ -244,9 +273,7 @@ void MainWindow::darkTheme()
 
 void MainWindow::helpChmDocment()
 {
-    const QString path = QDir::currentPath() + QStringLiteral("/Nodeweave_Help.chm");
-    if (QFileInfo::exists(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    ui->statusBar->showMessage(help::openHelp(QDir::currentPath()));
 }
 
 void MainWindow::on_tabWidget_currentChanged(int index)

@@ -14,6 +14,7 @@ class QDialog;
 class ConnectProcedure;
 class Link;
 class PortWatch;
+class ProfileActions;
 struct ModelGating;
 class SettingsDialog;
 class systemDialog;
@@ -45,6 +46,8 @@ public:
     ~MainWindow() override;
 
     Link *link() const { return m_link; }
+    // Save, compare and write device profiles (menu "Device").
+    ProfileActions *profileActions() const { return m_profileActions; }
     int frequencyBand() const { return m_frequencyBand; }
     bool isLoginAccepted() const;
     // A Connect is under way: waiting for the login or identifying the bridge.
@@ -71,6 +74,8 @@ private slots:
     void onStateChanged(int state);
     void onPortsChanged(const QStringList &names);
     void onLinkLost(const QString &errorText);
+    // Tools > Provision…: the provisioning window (one, kept while the window lives).
+    void openProvisionWindow();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -94,6 +99,8 @@ private:
     // What the identified model means for the pages, or the refusal of
     // another product series.
     void applyGating(const ModelGating &gating);
+    // The profile actions need a bridge that is connected, logged in and identified.
+    void setProfileActionsEnabled(bool enabled);
     void refuseProduct();
 
     Ui::MainWindow *ui;
@@ -102,6 +109,7 @@ private:
     SettingsDialog *m_settingsDialog = nullptr;
     systemDialog *m_systemDialog = nullptr;
     PortWatch *m_portWatch = nullptr;
+    ProfileActions *m_profileActions = nullptr;
     int m_frequencyBand = 0;
     QPointer<QDialog> m_login;  // the login dialog of the Connect under way
     QPointer<QObject> m_parentlessTheme;  // styles parentless dialogs

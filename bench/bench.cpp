@@ -6,6 +6,7 @@
 //
 // Needs a display (scripts/bench runs it under Xvfb).
 #include "app/mainwindow.h"
+#include "app/trafficmodel.h"
 #include "link/link.h"
 #include "link/modelgating.h"
 #include "link/profilereader.h"
@@ -15,6 +16,7 @@
 #include "tools/ymodem.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -276,6 +278,8 @@ public:
     Row logParse(int runs);
     Row profileSave(int runs);
     Row profileWrite(int runs);
+    QList<Row> trafficReads(int runs);
+    Row trafficBurst(int runs, bool filtered);
 
 private:
     template <typename T> T *find(const char *name) const
@@ -296,6 +300,9 @@ private:
     // and `view` has been painted after that.
     bool clickUntilEnabled(QAbstractButton *button, QWidget *view, int timeoutMs, double *duration);
     void timeWrites(Row &row, int runs, const char *button);
+    // One click on the RF page's RSSI "Read" until value and "OK!" are painted.
+    bool timeRssiRead(double *duration);
+    void setTrafficOpen(bool open);
     void timeTableRead(Row &row, int runs, const char *button, const char *view, int timeoutMs,
                        int cellRow, int cellColumn, const QVariant &expected);
 
@@ -442,6 +449,23 @@ void Bench::timeTableRead(Row &row, int runs, const char *button, const char *vi
     row.gap = m_gaps.disarm();
 }
 
+bool Bench::timeRssiRead(double *duration)
+{
+    auto *edit = find<QLineEdit>("rssiLineEdit");
+    m_probe.watch(edit);
+    double changed = -1;
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [&changed](const QString &t) {
+        if (!t.isEmpty())
+            changed = nowMs();
+    });
+    edit->clear();
+    changed = -1;
+    const bool ok = clickForOk(find<QPushButton>("RSSIRead"), edit, &changed, duration)
+                    && edit->text() == QLatin1String("-87");
+    QObject::disconnect(edit, &QLineEdit::textChanged, edit, nullptr);
+    return ok;
+}
+
 Row Bench::singleRead(int runs)
 {
     Row row;
@@ -449,27 +473,119 @@ Row Bench::singleRead(int runs)
     row.limit = readMs(1);
     row.limitNote = "8+7 B";
     showTab(MainWindow::TabRf);
-    auto *edit = find<QLineEdit>("rssiLineEdit");
-    auto *button = find<QPushButton>("RSSIRead");
-    m_probe.watch(edit);
-    double changed = -1;
-    QObject::connect(edit, &QLineEdit::textChanged, edit, [&changed](const QString &t) {
-        if (!t.isEmpty())
-            changed = nowMs();
-    });
     m_gaps.arm();
     for (int i = 0; i < runs; ++i) {
-        edit->clear();
-        changed = -1;
         double d = 0;
-        if (!clickForOk(button, edit, &changed, &d) || edit->text() != QLatin1String("-87")) {
+        if (!timeRssiRead(&d)) {
             row.failed = true;
             break;
         }
         row.samples << d;
     }
     row.gap = m_gaps.disarm();
-    QObject::disconnect(edit, &QLineEdit::textChanged, edit, nullptr);
+    return row;
+}
+
+void Bench::setTrafficOpen(bool open)
+{
+    auto *action = find<QAction>("actionTraffic");
+    if (action->isChecked() != open) {
+        action->trigger();
+        settle(200);
+    }
+}
+
+// The RSSI reads with View > Traffic open and closed, in turns of 20 so both
+// see the same load on the machine: open within 1.02 x the closed median.
+QList<Row> Bench::trafficReads(int runs)
+{
+    Row closed, open;
+    closed.operation = "RSSI read, traffic view closed";
+    closed.limit = readMs(1);
+    closed.limitNote = "8+7 B";
+    open.operation = "RSSI read, traffic view open";
+    open.factor = 1.02;
+    showTab(MainWindow::TabRf);
+    for (int done = 0; done < runs && !open.failed && !closed.failed;) {
+        for (Row *row : { &closed, &open }) {
+            setTrafficOpen(row == &open);
+            m_gaps.arm();
+            for (int i = 0; i < 20 && done + i < runs; ++i) {
+                double d = 0;
+                if (!timeRssiRead(&d)) {
+                    row->failed = true;
+                    break;
+                }
+                row->samples << d;
+            }
+            row->gap = std::max(row->gap, m_gaps.disarm());
+        }
+        done += 20;
+    }
+    setTrafficOpen(false);
+    open.limit = median(closed.samples);
+    open.limitNote = "the closed median";
+    return { closed, open };
+}
+
+// 1,000 records reach the open view at once (a profile's worth and more)
+// while it holds its 10,000 rows: the oldest leave, the new ones show.
+Row Bench::trafficBurst(int runs, bool filtered)
+{
+    Row row;
+    row.operation = filtered ? "1,000 traffic rows arrive, filter on" : "1,000 traffic rows arrive";
+    row.limitNote = "10,000 rows kept; gathered 100 ms; no wire";
+    setTrafficOpen(true);
+    find<QLineEdit>("trafficFilter")->setText(filtered ? "sensor" : "");
+    auto *view = find<QAbstractItemView>("trafficTable");
+    auto *model = m_window->findChild<TrafficModel *>();
+    m_probe.watch(view->viewport());
+    double inserted = -1;
+    int arrived = 0;  // rows added since the burst began: all of them, maybe over several turns
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, view,
+                     [&](const QModelIndex &, int first, int last) {
+                         inserted = nowMs();
+                         arrived += last - first + 1;
+                     });
+    Link *link = m_window->link();
+    const auto burst = [&](int n, int salt) {
+        for (int i = 0; i < n; ++i) {
+            TrafficRecord r;
+            r.time = qint64(nowMs());
+            r.roundTrip = 25;
+            const int kind = (i + salt) % 3;
+            r.kind = kind == 1 ? TrafficRecord::Write : TrafficRecord::Read;
+            r.start = kind == 0 ? 0 : kind == 1 ? 248 : 500;
+            r.values = kind == 0 ? QVector<quint16>{ 0, 8, 1, 0, 1 }
+                     : kind == 1 ? QVector<quint16>(8, quint16(i)) : QVector<quint16>(70, quint16(i));
+            r.count = quint16(r.values.size());
+            emit link->requestFinished(r);
+        }
+    };
+    burst(TrafficModel::MaxRows, 0);
+    spinUntil([&] { return model->rowCount() == TrafficModel::MaxRows; }, 10000);
+    settle(300);
+    for (int run = 0; run < runs; ++run) {
+        inserted = -1;
+        arrived = 0;
+        m_gaps.arm();
+        const double t0 = nowMs();
+        burst(1000, run);
+        const bool ok = spinUntil(
+            [&] { return arrived == 1000 && m_probe.painted(view->viewport()) >= inserted; }, 10000);
+        const double gap = m_gaps.disarm();
+        if (!ok || model->rowCount() != TrafficModel::MaxRows) {
+            row.failed = true;
+            break;
+        }
+        row.gap = std::max(row.gap, gap);
+        row.samples << m_probe.painted(view->viewport()) - t0;
+        settle(200);
+    }
+    QObject::disconnect(model, &QAbstractItemModel::rowsInserted, view, nullptr);
+    find<QLineEdit>("trafficFilter")->clear();
+    find<QPushButton>("trafficClear")->click();
+    setTrafficOpen(false);
     return row;
 }
 
@@ -1007,6 +1123,15 @@ int main(int argc, char *argv[])
             step("YMODEM downloads", [&] { return bench.logDownload(quick ? 1 : 3); });
         if (want("parse"))
             step("event log parsing", [&] { return bench.logParse(quick ? 3 : 10); });
+        if (want("traffic")) {
+            step("reads with the traffic view open and closed", [&] {
+                const QList<Row> pair = bench.trafficReads(quick ? 40 : 200);
+                rows << pair.first();
+                return pair.last();
+            });
+            step("traffic row bursts", [&] { return bench.trafficBurst(quick ? 3 : 10, false); });
+            step("traffic row bursts, filtered", [&] { return bench.trafficBurst(quick ? 3 : 10, true); });
+        }
         if (want("profile")) {
             step("profile saves", [&] { return bench.profileSave(quick ? 1 : 3); });
             step("profile writes", [&] { return bench.profileWrite(quick ? 1 : 2); });

@@ -64,7 +64,7 @@ QString outcomeText(const GroupWriteOutcome &g)
 CliSession::CliSession(const CliOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_link(new Link(this)),
       m_connect(new ConnectProcedure(m_link, this)), m_reader(new ProfileReader(m_link, this)),
-      m_writer(new ProfileWriter(m_link, this))
+      m_writer(new ProfileWriter(m_link, this)), m_provisioner(new Provisioner(m_link, this))
 {
     const QString port = options.port;
     m_link->setPortSource([port] { return port; });
@@ -81,13 +81,28 @@ CliSession::CliSession(const CliOptions &options, QObject *parent)
     connect(m_reader, &ProfileReader::progress, this, &CliSession::showProgress);
     connect(m_writer, &ProfileWriter::progress, this, &CliSession::showProgress);
     connect(m_writer, &ProfileWriter::finished, this, &CliSession::written);
+    connect(m_provisioner, &Provisioner::inspected, this, &CliSession::provision);
+    connect(m_provisioner, &Provisioner::inspectFailed, this, &CliSession::fail);
+    connect(m_provisioner, &Provisioner::stepChanged, this,
+            [this](int step, int state, const QString &detail) {
+                if (state == Provisioner::Running)
+                    showProgress(step, Provisioner::StepCount,
+                                 detail.isEmpty() ? Provisioner::stepName(Provisioner::Step(step))
+                                                  : detail);
+            });
+    connect(m_provisioner, &Provisioner::finished, this, &CliSession::provisioned);
 }
 
 void CliSession::start()
 {
-    if (m_options.command == QLatin1String("diff") || m_options.command == QLatin1String("write")) {
+    const QString profilePath =
+        m_options.command == QLatin1String("provision") ? m_options.profile : m_options.file;
+    if (m_options.command == QLatin1String("provision") && !openBatch())
+        return;
+    if (m_options.command == QLatin1String("diff") || m_options.command == QLatin1String("write")
+        || !m_options.profile.isEmpty()) {
         QString error;
-        if (!profile::readFile(m_options.file, &m_file, &error)) {
+        if (!profile::readFile(profilePath, &m_file, &error)) {
             fail(error);
             return;
         }
@@ -122,6 +137,10 @@ void CliSession::runCommand()
         QString error;
         if (!m_writer->start(request, &error))
             fail(error);
+        return;
+    }
+    if (command == QLatin1String("provision")) {
+        m_provisioner->inspect();
         return;
     }
     connect(m_reader, &ProfileReader::finished, this, [this, command](const ProfileReadResult &r) {
@@ -227,6 +246,62 @@ void CliSession::written(const ProfileWriteResult &result)
                           result.backupPath);
     }
     fail(error);
+}
+
+bool CliSession::openBatch()
+{
+    QString error;
+    if (!m_batch.open(m_options.file, &error)) {
+        fail(error);
+        return false;
+    }
+    for (const KeyRowFault &f : m_batch.keys().faults)
+        std::fprintf(stderr, "%s\n", qPrintable(tr("%1: line %2 left out: %3")
+                                                    .arg(m_options.file).arg(f.line).arg(f.reason)));
+    return true;
+}
+
+void CliSession::provision(const BridgeIdentity &bridge)
+{
+    const ProvisionBatch::Choice choice = m_batch.choose(bridge.serial, bridge.devEui);
+    if (choice.row < 0) {
+        fail(choice.refusal);
+        return;
+    }
+    ProvisionRequest request;
+    request.bridge = bridge;
+    request.row = m_batch.keys().rows.at(choice.row);
+    request.withProfile = !m_options.profile.isEmpty();
+    request.profile = m_file;
+    request.profilePath = m_options.profile;
+    request.confirmOtherModel = m_options.confirmModel;
+    const KeyRow &row = request.row;
+    print(tr("Line %1%2 goes to the bridge with serial %3 (%4)%5: DevEUI %6, JoinEUI %7, key %8\n")
+              .arg(row.line)
+              .arg(row.name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(row.name))
+              .arg(bridge.serial, bridge.model,
+                   choice.heldByBridge ? tr(", which holds its DevEUI")
+                   : choice.again      ? tr(", which had it before") : QString(),
+                   row.devEui, row.joinEui, keylist::fingerprint(row.appKey)));
+    QString error;
+    if (!m_provisioner->start(request, &error))
+        fail(profile::matchModels(m_file.model, bridge.model) == profile::ModelMatch::OtherModel
+                 ? error + tr(" Add --confirm-model to write it all the same.") : error);
+}
+
+void CliSession::provisioned(const ProvisionResult &result)
+{
+    QString error;
+    const bool logged = m_batch.record(result.auditEntry(), &error);
+    if (result.ok && logged) {
+        print(tr("Written and verified; logged in %1\n").arg(m_batch.auditPath()));
+        finish(Success);
+    } else if (!result.ok) {
+        fail(tr("%1 (written: %2)").arg(result.reason, result.writtenText())
+             + (logged ? QString() : tr("; the audit log failed too: %1").arg(error)));
+    } else {
+        fail(tr("written and verified, but the audit log failed: %1").arg(error));
+    }
 }
 
 void CliSession::showProgress(int done, int total, const QString &step)

@@ -1,7 +1,8 @@
-// nodeweave-cli: device profiles from the command line.
+// nodeweave-cli: device profiles and provisioning from the command line.
 //
 //   nodeweave-cli --port PATH [--user USER] info | save FILE | diff FILE
 //                 | write FILE [--groups LIST] [--with-identity] [--confirm-model]
+//                 | provision KEYLIST [--profile FILE] [--confirm-model]
 //
 // The password comes from --password-file FILE or the environment variable
 // NODEWEAVE_PASSWORD, never from the command line. Exit codes: 0 success
@@ -27,19 +28,24 @@ int usageError(const QString &message)
 void addOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Saves, compares and writes the configuration of an NB500/NB520 bridge.\n\n"
+        "Saves, compares and writes the configuration of an NB500/NB520 bridge,\n"
+        "and provisions it from a key list.\n\n"
         "Commands:\n"
         "  info         model, firmware and serial number\n"
         "  save FILE    the bridge's configuration to a profile\n"
         "  diff FILE    the fields that differ between the bridge and a profile\n"
-        "  write FILE   a profile to the bridge, after a backup beside FILE\n\n"
+        "  write FILE   a profile to the bridge, after a backup beside FILE\n"
+        "  provision KEYLIST\n"
+        "               the next row of a key list (DevEUI, JoinEUI, AppKey) to the\n"
+        "               bridge, logged in KEYLIST's .audit.csv\n\n"
         "The password comes from --password-file or NODEWEAVE_PASSWORD.\n"
         "Exit codes: 0 success (no differences), 1 differences found, 2 error."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("info, save, diff or write"));
+                                 QStringLiteral("info, save, diff, write or provision"));
     parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("the profile (save, diff, write)"));
+                                 QStringLiteral("the profile (save, diff, write) or key list "
+                                                "(provision)"));
     parser.addOptions({
         { QStringLiteral("port"), QStringLiteral("Serial port of the bridge."),
           QStringLiteral("PATH") },
@@ -53,7 +59,12 @@ void addOptions(QCommandLineParser &parser)
           QStringLiteral("write: also the fields that identify one device (keys, EUIs, "
                          "calibration).") },
         { QStringLiteral("confirm-model"),
-          QStringLiteral("write: accept a profile of another model of the same series.") },
+          QStringLiteral("write, provision: accept a profile of another model of the same "
+                         "series.") },
+        { QStringLiteral("profile"),
+          QStringLiteral("provision: also write this profile (without the fields that identify "
+                         "one device)."),
+          QStringLiteral("FILE") },
         { QStringLiteral("json"), QStringLiteral("Machine-readable results on standard output.") },
     });
 }
@@ -121,13 +132,18 @@ int main(int argc, char *argv[])
     options.withIdentity = parser.isSet(QStringLiteral("with-identity"));
     options.confirmModel = parser.isSet(QStringLiteral("confirm-model"));
     options.json = parser.isSet(QStringLiteral("json"));
+    options.profile = parser.value(QStringLiteral("profile"));
     const bool needsFile = options.command != QLatin1String("info");
-    if (!QStringList{ "info", "save", "diff", "write" }.contains(options.command))
-        return usageError(
-            QStringLiteral("give a command: info, save FILE, diff FILE or write FILE"));
+    if (!QStringList{ "info", "save", "diff", "write", "provision" }.contains(options.command))
+        return usageError(QStringLiteral(
+            "give a command: info, save FILE, diff FILE, write FILE or provision KEYLIST"));
     if (args.size() != (needsFile ? 2 : 1))
-        return usageError(needsFile ? QStringLiteral("%1 needs one FILE").arg(options.command)
+        return usageError(needsFile ? QStringLiteral("%1 needs one %2").arg(
+                              options.command, options.command == QLatin1String("provision")
+                                                   ? QStringLiteral("KEYLIST") : QStringLiteral("FILE"))
                                     : QStringLiteral("info takes no FILE"));
+    if (!options.profile.isEmpty() && options.command != QLatin1String("provision"))
+        return usageError(QStringLiteral("--profile belongs to provision"));
     if (options.port.isEmpty())
         return usageError(QStringLiteral("give the bridge's serial port with --port PATH"));
     QString error;

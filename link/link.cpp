@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDataStream>
+#include <QDateTime>
+#include <QMetaMethod>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QModbusTcpClient>
@@ -18,6 +20,7 @@ constexpr int ErrorTimeout = 5000;
 
 Link::Link(QObject *parent) : QObject(parent)
 {
+    qRegisterMetaType<TrafficRecord>();
 }
 
 Link::~Link()
@@ -199,6 +202,8 @@ QModbusReply *Link::send(const QModbusDataUnit &unit, bool isRead, const Options
     const int server = options.server < 0 ? serverAddress() : options.server;
     QModbusReply *reply = isRead ? m_device->sendReadRequest(unit, server)
                                  : m_device->sendWriteRequest(unit, server);
+    if (reply && isRecording())
+        record(reply, unit, server, isRead);
     if (!reply && !options.silent) {
         QString prefix = options.refusedText;
         if (prefix.isEmpty())
@@ -206,6 +211,54 @@ QModbusReply *Link::send(const QModbusDataUnit &unit, bool isRead, const Options
         showMessage(prefix + m_device->errorString(), ErrorTimeout);
     }
     return reply;
+}
+
+bool Link::isRecording() const
+{
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&Link::requestFinished);
+    return isSignalConnected(signal);
+}
+
+void Link::noteTransfer(const TrafficRecord &record)
+{
+    if (isRecording())
+        emit requestFinished(record);
+}
+
+void Link::record(QModbusReply *reply, const QModbusDataUnit &unit, int server, bool isRead)
+{
+    TrafficRecord r;
+    r.kind = isRead ? TrafficRecord::Read : TrafficRecord::Write;
+    r.time = QDateTime::currentMSecsSinceEpoch();
+    r.server = server;
+    r.start = quint16(unit.startAddress());
+    r.count = quint16(unit.valueCount());
+    if (!isRead)
+        r.values = unit.values();
+    QElapsedTimer clock;
+    clock.start();
+    auto finished = [this, reply, r, clock]() mutable {
+        r.roundTrip = int(clock.elapsed());
+        r.error = reply->error();
+        if (r.error == QModbusDevice::NoError && r.kind == TrafficRecord::Read)
+            r.values = reply->result().values();
+        if (r.error == QModbusDevice::ProtocolError)
+            r.exceptionCode = exceptionCode(reply);
+        if (r.error != QModbusDevice::NoError)
+            r.errorText = reply->errorString();
+        // A frame came back: an answer, an exception, or one the client could not read.
+        const bool answered = r.error == QModbusDevice::NoError || r.error == QModbusDevice::ProtocolError
+                              || r.error == QModbusDevice::UnknownError;
+        if (answered && reply->type() != QModbusReply::Broadcast) {
+            QDataStream stream(&r.replyPdu, QIODevice::WriteOnly);
+            stream << reply->rawResult();
+        }
+        emit requestFinished(r);
+    };
+    if (reply->isFinished())
+        finished();
+    else
+        connect(reply, &QModbusReply::finished, this, finished);
 }
 
 void Link::onReply(QModbusReply *reply, int expected, const Options &options,

@@ -5,6 +5,8 @@
 // them on its status bar.
 #pragma once
 
+#include "link/traffic.h"
+
 #include <QModbusDataUnit>
 #include <QModbusDevice>
 #include <QObject>
@@ -116,7 +118,16 @@ public:
     // caller can stop without touching an object that went away.
     static bool waitWithEvents(int ms, const QObject *guard = nullptr);
 
+    // Whether requests are recorded: only while something listens to
+    // requestFinished, so nobody pays for records nobody reads.
+    bool isRecording() const;
+    // Records what went over the port past the link (the event log download).
+    void noteTransfer(const TrafficRecord &record);
+
 signals:
+    // One request has ended (answered, refused, timed out): what was sent and
+    // what came back. Emitted before the request's own handling.
+    void requestFinished(const TrafficRecord &record);
     void stateChanged(int state);
     // The port went away under an open link (adapter pulled): the window runs
     // its Disconnect procedure once.
@@ -128,6 +139,7 @@ signals:
 private:
     QModbusReply *send(const QModbusDataUnit &unit, bool isRead, const Options &options);
     void onErrorOccurred(QModbusDevice::Error error);
+    void record(QModbusReply *reply, const QModbusDataUnit &unit, int server, bool isRead);
     // `expected` is the register count of a read, -1 for a write.
     void onReply(QModbusReply *reply, int expected, const Options &options, const Decoder &decode,
                  const ReadDone &done);

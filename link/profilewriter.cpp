@@ -6,6 +6,15 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+// The reads of the model, serial number and firmware.
+int headerBlocks()
+{
+    return ProfileReader::blockCount(QString(), {}, true)
+           - ProfileReader::blockCount(QString(), {}, false);
+}
+}
+
 QStringList ProfileWriteResult::writtenGroups() const
 {
     QStringList names;
@@ -62,15 +71,20 @@ bool ProfileWriter::start(const ProfileWriteRequest &request, QString *error)
     m_request.groups.clear();
     for (const GroupWriteOutcome &g : m_result.groups)
         m_request.groups << g.group;
-    // Backup, one write per block at least, and the check of each group.
+    // Backup (or the header alone), one write per block at least, and the
+    // check of each group.
     const QString model = request.profile.model;
-    m_total = ProfileReader::blockCount(model, m_request.groups, true)
+    m_total = (request.backup ? ProfileReader::blockCount(model, m_request.groups, true)
+                              : headerBlocks())
               + 2 * ProfileReader::blockCount(model, m_request.groups, false);
     m_done = 0;
     m_group = 0;
     m_verifying = false;
     m_running = true;
-    m_reader->start(m_request.groups);
+    if (request.backup)
+        m_reader->start(m_request.groups);
+    else
+        m_reader->startHeader();
     return true;
 }
 
@@ -108,7 +122,13 @@ void ProfileWriter::onBackupRead(const ProfileReadResult &read)
     if (read.status != ProfileReadResult::Done) {
         end(read.status == ProfileReadResult::Cancelled ? ProfileWriteResult::Cancelled
                                                          : ProfileWriteResult::Failed,
-            tr("Reading the bridge for the backup failed: %1").arg(read.error));
+            (m_request.backup ? tr("Reading the bridge for the backup failed: %1")
+                              : tr("Reading the bridge failed: %1")).arg(read.error));
+        return;
+    }
+    if (!m_request.backup) {
+        m_done = headerBlocks();
+        nextGroup();
         return;
     }
     m_done = ProfileReader::blockCount(read.profile.model, m_request.groups, true);

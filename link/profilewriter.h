@@ -21,6 +21,9 @@ struct ProfileWriteRequest {
     QStringList groups;         // empty: every group the profile holds
     bool withIdentity = false;  // also the fields that identify one device
     bool confirmOtherModel = false;  // the user agreed to another model of the series
+    // Save the bridge's values of the groups beside the profile first. Off
+    // for a batch of new bridges, which would leave a file per bridge.
+    bool backup = true;
 };
 
 struct GroupWriteOutcome {

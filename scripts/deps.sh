@@ -13,7 +13,7 @@ nw_install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-NW_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialbus5-dev
+NW_BUILD_PACKAGES=(cmake g++ make pkg-config qtbase5-dev libqt5serialbus5-dev fp-utils
                    libqt5serialport5-dev libmodbus-dev)
 # The Qt 6 build (-DNW_QT=6) beside the Qt 5 one.
 NW_QT6_PACKAGES=(qt6-base-dev qt6-base-dev-tools qt6-serialbus-dev qt6-serialport-dev)

@@ -1,7 +1,8 @@
 // The window around a connection: themes and layout, the TMO tab's reads,
-// the PC serial settings dialog and Exit.
+// the PC serial settings dialog, Help and Exit.
 #include "testsupport.h"
 
+#include "app/helpopener.h"
 #include "app/settingsdialog.h"
 #include "link/link.h"
 
@@ -25,6 +26,8 @@ private slots:
     void themes();
     void tmoTabReadsOnlyWhenCurrent();
     void settingsDialogApply();
+    void helpOpens_data();
+    void helpOpens();
     void exitClosesAndDisconnects();
 };
 
@@ -152,6 +155,48 @@ void TestMainWindow::settingsDialogApply()
     QCOMPARE(dialog->settings().parity, int(QSerialPort::MarkParity));
     QCOMPARE(dialog->settings().stopBits, int(QSerialPort::OneAndHalfStop));
     QCOMPARE(dialog->settings().baud, 9600);
+}
+
+void TestMainWindow::helpOpens_data()
+{
+    QTest::addColumn<bool>("built");
+    QTest::addColumn<bool>("viewer");
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("chm viewer") << true << true << "Nodeweave_Help.chm"
+                                << "Opened the help file Nodeweave_Help.chm.";
+    QTest::newRow("no chm viewer") << true << false << "help/index.html"
+        << "No viewer for Nodeweave_Help.chm here: opened the HTML guide help/index.html.";
+    QTest::newRow("nothing built") << false << true << ""
+        << "No help here: neither Nodeweave_Help.chm nor the HTML guide help/index.html is in %1.";
+}
+
+// Help opens the compiled help where a viewer exists, else the HTML guide,
+// and says which on the status bar.
+void TestMainWindow::helpOpens()
+{
+    QFETCH(bool, built);
+    QFETCH(bool, viewer);
+    QFETCH(QString, opened);
+    QFETCH(QString, status);
+    QTemporaryDir dir;
+    if (built) {
+        QVERIFY(QDir(dir.path()).mkpath("help"));
+        for (const char *name : { "Nodeweave_Help.chm", "help/index.html" })
+            QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
+    }
+    QStringList urls;
+    help::setOpener({ [&](const QUrl &url) { urls << url.toLocalFile(); return true; },
+                      [=] { return viewer; } });
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    Harness h;
+    QVERIFY(h.startWindow());
+    h.find<QAction>("actionHelp_2")->trigger();
+    QDir::setCurrent(home);
+    help::setOpener({});
+    QCOMPARE(urls, opened.isEmpty() ? QStringList() : QStringList{ dir.filePath(opened) });
+    QCOMPARE(h.status(), status.replace("%1", QDir::toNativeSeparators(dir.path())));
 }
 
 void TestMainWindow::exitClosesAndDisconnects()

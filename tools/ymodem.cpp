@@ -231,6 +231,7 @@ ymodem::Step ymodem::takePacket()
 
     if (m_state != AwaitHeader && block == m_lastBlock) {
         // Our answer got lost: the device sent the same packet again.
+        ++m_statistics.resends;
         send(m_lastAnswer);
         return Handled;
     }
@@ -262,6 +263,8 @@ ymodem::Step ymodem::refuseDamaged()
         fail(tr("Event log transfer failed: too many damaged packets."));
         return Stop;
     }
+    if (m_state != AwaitHeader)
+        ++m_statistics.resends;
     send(QByteArray(1, NAK));
     return NeedMore;
 }
@@ -314,6 +317,7 @@ ymodem::Step ymodem::takeData(int block, const QByteArray &data)
     if (!writeData(data))
         return Stop;
     m_lastBlock = block;
+    ++m_statistics.blocks;
     m_lastAnswer = QByteArray(1, ACK);
     send(m_lastAnswer);
     setProgress(75);
@@ -362,6 +366,7 @@ void ymodem::acceptHeader(const QByteArray &data)
     }
     localFileName = m_file.fileName();
     receivedBytes = 0;
+    m_statistics = Statistics();
     transferStarted = true;
     m_state = AwaitFirstData;
     m_lastBlock = 0;
@@ -384,6 +389,7 @@ bool ymodem::writeData(const QByteArray &data)
         return false;
     }
     receivedBytes += n;
+    m_statistics.bytes = receivedBytes;
     return true;
 }
 

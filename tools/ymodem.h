@@ -50,6 +50,16 @@ public:
     static QString safeFileName(const QByteArray &headerName);
     static quint16 crc16(const QByteArray &data);
 
+    // What the transfer under way, or the last one, took since its header:
+    // file bytes kept, data blocks taken, packets the device sent again
+    // (refused as damaged, or repeated because an answer was lost).
+    struct Statistics {
+        qint64 bytes = 0;
+        int blocks = 0;
+        int resends = 0;
+    };
+    Statistics statistics() const { return m_statistics; }
+
     // Set when a header packet has been accepted; cleared by the user of the
     // receiver when it takes the port back.
     bool transferStarted = false;
@@ -103,6 +113,7 @@ private:
     int m_badPackets = 0;       // damaged packets in a row
     int m_firstDataPackets = 0; // packets of the device's first data taken so far
     int m_firstDataBlock = 0;   // block number of the last of them
+    Statistics m_statistics;
     QFile m_file;
     QTimer *m_stallTimer = nullptr;
     QTimer *m_firstDataTimer = nullptr;

@@ -161,6 +161,8 @@ void EventLogPage::startCheck()
 
     m_link->clearMessage();
     m_downloading = true;
+    m_downloadStart = QDateTime::currentMSecsSinceEpoch();
+    m_downloadClock.start();
     ui->ELogChkPushButton->setEnabled(false);
     ui->eventLogEnableRadioButton->setEnabled(false);
     m_ymodem->transferStarted = false;
@@ -210,8 +212,28 @@ void EventLogPage::abandon(const QString &reason)
     if (!m_downloading)
         return;
     m_ymodem->cancelTransfer();
+    reportDownload(reason);
     giveBackPort();
     m_link->showMessage(reason, 0);
+}
+
+void EventLogPage::reportDownload(const QString &failure)
+{
+    if (!m_link->isRecording())
+        return;
+    TrafficRecord r;
+    r.kind = TrafficRecord::Download;
+    r.time = m_downloadStart;
+    r.roundTrip = int(m_downloadClock.elapsed());
+    r.server = 1;
+    if (m_ymodem->transferStarted) {
+        const ymodem::Statistics s = m_ymodem->statistics();
+        r.bytes = s.bytes;
+        r.blocks = s.blocks;
+        r.resends = s.resends;
+    }
+    r.failure = failure;
+    m_link->noteTransfer(r);
 }
 
 void EventLogPage::stopDownload()
@@ -234,6 +256,8 @@ void EventLogPage::stopDownload()
 
 void EventLogPage::parseEventLog(QString fileName)
 {
+    if (m_downloading)
+        reportDownload(QString());
     giveBackPort();
 
     QFile file(fileName);

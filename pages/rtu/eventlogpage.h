@@ -6,6 +6,7 @@
 
 #include "link/codec.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QVector>
 #include <QWidget>
@@ -61,6 +62,8 @@ private:
     void giveBackPort();
     QString portName() const;
     void setupProgressDialog();
+    // Tells the link's listeners how the download went (empty: completed).
+    void reportDownload(const QString &failure);
 
     Ui::EventLogPage *ui;
     Link *m_link;
@@ -77,6 +80,8 @@ private:
     bool m_downloading = false;
     bool m_reconnect = false;   // the link was open when the port was taken
     QString m_portName;
+    qint64 m_downloadStart = 0;    // ms since the epoch
+    QElapsedTimer m_downloadClock;
     QString m_lastExport;
     QString m_exportError;
 };
