@@ -13,7 +13,7 @@ int localTimeZoneBias()
 {
 #ifdef Q_OS_WIN
     // Windows keeps the bias the same way (UTC = local time + Bias); the
-    // standard-time part is StandardBias, zero in every zone Windows ships.
+    // standard-time part is StandardBias, which is normally zero.
     TIME_ZONE_INFORMATION info{};
     if (GetTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID)
         return 0;
