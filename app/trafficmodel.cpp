@@ -6,12 +6,15 @@
 
 #include <QColor>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <iterator>
 
 TrafficModel::TrafficModel(QObject *parent) : QAbstractTableModel(parent)
 {
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &TrafficModel::flush);
+    m_textTimer.setSingleShot(true);
+    connect(&m_textTimer, &QTimer::timeout, this, &TrafficModel::makeTexts);
 }
 
 void TrafficModel::add(const TrafficRecord &record)
@@ -50,9 +53,12 @@ void TrafficModel::flush()
     if (overflow > 0) {
         beginRemoveRows(QModelIndex(), 0, overflow - 1);
         m_rows.erase(m_rows.begin(), m_rows.begin() + overflow);
+        m_texted -= std::min(m_texted, size_t(overflow));
         endRemoveRows();
     }
     const int first = int(m_rows.size());
+    if (m_textsNeeded && m_texted == m_rows.size())
+        m_texted += size_t(ready);
     beginInsertRows(QModelIndex(), first, first + ready - 1);
     std::move(m_pending.begin(), m_pending.begin() + ready, std::back_inserter(m_rows));
     m_pending.erase(m_pending.begin(), m_pending.begin() + ready);
@@ -66,6 +72,7 @@ void TrafficModel::clear()
     m_pending.clear();
     beginResetModel();
     m_rows.clear();
+    m_texted = 0;
     endResetModel();
 }
 
@@ -80,6 +87,7 @@ void TrafficModel::setShowKeys(bool show)
             e.text.clear();
         }
     }
+    m_texted = 0;
     if (!m_rows.empty())
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
 }
@@ -87,6 +95,30 @@ void TrafficModel::setShowKeys(bool show)
 void TrafficModel::setTextsNeeded(bool needed)
 {
     m_textsNeeded = needed;
+    if (!needed) {
+        m_textTimer.stop();
+        return;
+    }
+    // A few rows are quicker made now than waited for.
+    if (m_rows.size() - m_texted <= size_t(InstantTexts)) {
+        while (!hasAllTexts())
+            rowText(m_rows[m_texted++]);
+    }
+    if (!hasAllTexts() && !m_textTimer.isActive())
+        m_textTimer.start(0);
+}
+
+// A slice of the rows still without texts; the window stays responsive.
+void TrafficModel::makeTexts()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!hasAllTexts() && clock.elapsed() < 10)
+        rowText(m_rows[m_texted++]);
+    if (hasAllTexts())
+        emit textsReady();
+    else
+        m_textTimer.start(0);
 }
 
 const traffic::Row &TrafficModel::row(int i) const
@@ -210,10 +242,18 @@ QString TrafficModel::plainText(const QVector<const traffic::Row *> &rows)
     return text;
 }
 
+TrafficFilter::TrafficFilter(QObject *parent) : QSortFilterProxyModel(parent)
+{
+    // A row is judged when it arrives and when the filter changes; rows whose
+    // texts are remade ("Show keys") wait for the filter to be set again, so
+    // that all of them are not remade in one go.
+    setDynamicSortFilter(false);
+}
+
 void TrafficFilter::setText(const QString &text)
 {
     m_text = text.trimmed();
-    invalidateFilter();
+    invalidate();  // one relayout, not a removal per hidden run of rows
 }
 
 bool TrafficFilter::filterAcceptsRow(int sourceRow, const QModelIndex &) const

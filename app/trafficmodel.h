@@ -2,8 +2,9 @@
 // into texts only when first shown, filtered or saved. Records that arrive
 // together (a burst of requests, a profile's blocks) are added in one go
 // from the event loop, and the oldest rows beyond the limit leave in one go.
-// While a filter needs every row's texts, they are made before the rows are
-// added, a few milliseconds' worth per turn of the event loop.
+// While a filter needs every row's texts, they are made a few milliseconds'
+// worth per turn of the event loop: for arriving rows before they are added,
+// for rows already shown until all have them (then textsReady()).
 #pragma once
 
 #include "link/traffic.h"
@@ -20,6 +21,7 @@ class TrafficModel : public QAbstractTableModel
 public:
     static constexpr int MaxRows = 10000;
     static constexpr int GatherMs = 100;
+    static constexpr int InstantTexts = 200;  // made in one go; more take turns
     enum Column { Time, Direction, Server, Function, Registers, Values, Result, Ms, ColumnCount };
 
     explicit TrafficModel(QObject *parent = nullptr);
@@ -30,8 +32,10 @@ public:
     void flush();
     void clear();
     void setShowKeys(bool show);
-    // Whether every row's texts are needed as it arrives (a filter is on).
+    // Whether every row's texts are needed (a filter is on); those missing
+    // are made in slices, and textsReady() follows when all rows have them.
     void setTextsNeeded(bool needed);
+    bool hasAllTexts() const { return m_texted == m_rows.size(); }
 
     const traffic::Row &row(int index) const;
     // Every text of a row, for the filter.
@@ -48,6 +52,9 @@ public:
     static QString csvText(const QVector<const traffic::Row *> &rows);
     static QString plainText(const QVector<const traffic::Row *> &rows);
 
+signals:
+    void textsReady();
+
 private:
     struct Entry {
         TrafficRecord record;
@@ -56,11 +63,14 @@ private:
     };
     const traffic::Row &row(const Entry &e) const;
     const QString &rowText(const Entry &e) const;
+    void makeTexts();
 
     std::deque<Entry> m_rows;
     std::deque<Entry> m_pending;
     traffic::Context m_context;
     QTimer m_flushTimer;
+    QTimer m_textTimer;
+    size_t m_texted = 0;  // the rows before it have their texts
     bool m_textsNeeded = false;
 };
 
@@ -69,7 +79,7 @@ class TrafficFilter : public QSortFilterProxyModel
 {
     Q_OBJECT
 public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
+    explicit TrafficFilter(QObject *parent = nullptr);
     void setText(const QString &text);
 
 protected:

@@ -107,6 +107,7 @@ TrafficView::TrafficView(Link *link, QWidget *parent)
     connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &TrafficView::updateCount);
     connect(m_filter, &QAbstractItemModel::modelReset, this, &TrafficView::updateCount);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &TrafficView::showDetail);
+    connect(m_model, &TrafficModel::textsReady, this, &TrafficView::applyFilter);
     updateCount();
 }
 
@@ -162,10 +163,19 @@ void TrafficView::on_trafficPause_toggled(bool)
     listen();
 }
 
-void TrafficView::on_trafficFilter_textChanged(const QString &text)
+void TrafficView::on_trafficFilter_textChanged(const QString &)
 {
-    m_model->setTextsNeeded(!text.trimmed().isEmpty());
-    m_filter->setText(text);
+    applyFilter();
+}
+
+void TrafficView::applyFilter()
+{
+    const QString text = ui->trafficFilter->text();
+    const bool on = !text.trimmed().isEmpty();
+    m_model->setTextsNeeded(on);
+    m_filtering = on && !m_model->hasAllTexts();
+    if (!m_filtering)
+        m_filter->setText(text);
     updateCount();
 }
 
@@ -178,6 +188,7 @@ void TrafficView::on_trafficClear_clicked()
 void TrafficView::on_trafficShowKeys_toggled(bool show)
 {
     m_model->setShowKeys(show);
+    applyFilter();  // the texts it looks at have changed
 }
 
 QVector<const traffic::Row *> TrafficView::rows(bool selectedOnly) const
@@ -268,6 +279,10 @@ void TrafficView::setColumnWidths()
 
 void TrafficView::updateCount()
 {
+    if (m_filtering) {
+        ui->trafficCount->setText(tr("Filtering\u2026"));
+        return;
+    }
     const int all = m_model->rowCount();
     const int shown = m_filter->rowCount();
     ui->trafficCount->setText(shown == all ? (all == 1 ? tr("1 row") : tr("%1 rows").arg(all))

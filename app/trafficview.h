@@ -52,6 +52,9 @@ private slots:
 
 private:
     void listen();
+    // Filters by the box's text once every row has its texts; until then
+    // the rows stay as they are and the count says "Filtering…".
+    void applyFilter();
     void showDetail();
     void updateCount();
     void setColumnWidths();
@@ -64,5 +67,6 @@ private:
     FileChooser m_chooser;
     bool m_open = false;
     bool m_follow = true;  // keep the newest row in sight
+    bool m_filtering = false;  // waiting for the rows' texts
     QMetaObject::Connection m_listening;
 };
