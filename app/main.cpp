@@ -4,8 +4,8 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 // With NODEWEAVE_FIRST_PAINT_STAMP set, the moment the main window has been
@@ -22,10 +22,11 @@ public:
             // The window's children paint and the frame is flushed before
             // the event loop comes back to the timer.
             QTimer::singleShot(0, this, [] {
-                timespec ts{};
-                clock_gettime(CLOCK_MONOTONIC, &ts);
+                // steady_clock is the monotonic clock where there is one.
+                const auto now = std::chrono::steady_clock::now().time_since_epoch();
                 std::fprintf(stderr, "first-paint %lld\n",
-                             static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec);
+                             static_cast<long long>(
+                                 std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
                 std::fflush(stderr);
             });
         }

@@ -1,13 +1,13 @@
 #include "link/keylist.h"
 
 #include "link/codec.h"
+#include "link/qtcompat.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
 #include <QMap>
-#include <QTextCodec>
 
 namespace {
 
@@ -148,8 +148,7 @@ bool parse(const QByteArray &data, KeyList *list, QString *error)
 {
     *list = KeyList();
     // A byte order mark says UTF-16 or UTF-8; without one, UTF-8.
-    const QString text = QTextCodec::codecForUtfText(data, QTextCodec::codecForName("UTF-8"))
-                             ->toUnicode(data);
+    const QString text = qtcompat::decodeUtfText(data);
     list->separator = detectSeparator(text);
     const QVector<CsvRecord> records = splitCsv(text, list->separator);
     if (records.isEmpty()) {

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "link/lineparams.h"
+#include "link/qtcompat.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -8,7 +9,6 @@
 #include <QMetaMethod>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QModbusRtuSerialMaster>
 #include <QModbusTcpClient>
 #include <QPointer>
 #include <QTimer>
@@ -72,7 +72,7 @@ bool Link::createClient(ClientType type)
         m_device = nullptr;
     }
     if (type == Serial)
-        m_device = new QModbusRtuSerialMaster(this);
+        m_device = new ModbusRtuClient(this);
     else
         m_device = new QModbusTcpClient(this);
 

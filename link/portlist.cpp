@@ -45,6 +45,7 @@ QByteArray portListSignature()
         signature += ':' + path.toLocal8Bit() + (QFileInfo::exists(path) ? "+" : "-");
     return signature;
 #else
+    // No /dev (Windows): the watch enumerates in full on every tick.
     return QByteArray();
 #endif
 }

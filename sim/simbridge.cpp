@@ -202,7 +202,7 @@ QList<WriteRecord> SimBridge::writesIn(int first, int last) const
     QList<WriteRecord> out;
     std::lock_guard<std::mutex> lock(d->mutex);
     for (const WriteRecord &w : d->writes) {
-        const int wLast = w.start + std::max(w.values.size(), 1) - 1;
+        const int wLast = w.start + std::max(int(w.values.size()), 1) - 1;
         if (w.start <= last && wLast >= first)
             out.append(copyOf(w));
     }

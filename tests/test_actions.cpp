@@ -622,7 +622,7 @@ void prepare(const Action &a, const FaultCase *fault)
     for (const Field &f : a.before)
         QCOMPARE(field(a, f, true), f.text);
     if (fault && !unlinked)
-        bridge.addFault({ fault->kind, a.first, a.first + a.device.size() - 1, fault->code });
+        bridge.addFault({ fault->kind, a.first, a.first + int(a.device.size()) - 1, fault->code });
 }
 
 // How long the status bar keeps its message: 0 until the next one.

@@ -98,7 +98,9 @@ void TestMainWindow::themes()
     QCOMPARE(boxSheet, h.window()->styleSheet());
 
     QStringList cut;
+    // One tab more than offered at a time, as no model ever offers them all.
     for (int i = 0; i < tabs->count(); ++i) {
+        const bool offered = tabs->isTabEnabled(i);
         tabs->setTabEnabled(i, true);
         tabs->setCurrentIndex(i);
         QCoreApplication::sendPostedEvents();  // lays the page out
@@ -106,6 +108,7 @@ void TestMainWindow::themes()
             if (w->isVisible() && !w->isWindow() && !shownWhole(w, h.window()))
                 cut << tabs->tabText(i) + ": " + w->objectName();
         }
+        tabs->setTabEnabled(i, offered);
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
 }
