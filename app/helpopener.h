@@ -13,16 +13,18 @@ namespace help {
 QString chmFileName();   // "Nodeweave_Help.chm"
 QString htmlGuidePath(); // "help/index.html"
 
-// How the help is shown: the desktop's URL opener and whether something here
-// can show a compiled help file. Tests replace both.
+// How the help is shown: a viewer of compiled help (false when nothing here
+// can show one), the desktop's URL opener (false when it has nothing to open
+// a web page with), and the program's own help window. Tests replace them.
 struct Opener
 {
+    std::function<bool(const QString &chmPath)> openChm;
     std::function<bool(const QUrl &)> openUrl;
-    std::function<bool()> chmViewerExists;
+    std::function<void(const QString &htmlPath)> showInWindow;
 };
 
-// The desktop's opener; a compiled help viewer exists on Windows always,
-// elsewhere when a known one is on the PATH.
+// The system's: on Windows the desktop shows .chm files itself, elsewhere a
+// known viewer on the PATH is started; the help window is a text browser.
 Opener systemOpener();
 // Replaces the opener that openHelp uses (an empty one puts the system's
 // back).

@@ -160,23 +160,26 @@ void TestMainWindow::settingsDialogApply()
 void TestMainWindow::helpOpens_data()
 {
     QTest::addColumn<bool>("built");
-    QTest::addColumn<bool>("viewer");
-    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("shows");  // what can show help here: "chm", "url", the window always
+    QTest::addColumn<QString>("opened"); // how and which file
     QTest::addColumn<QString>("status");
-    QTest::newRow("chm viewer") << true << true << "Nodeweave_Help.chm"
+    QTest::newRow("chm viewer") << true << "chm url" << "chm Nodeweave_Help.chm"
                                 << "Opened the help file Nodeweave_Help.chm.";
-    QTest::newRow("no chm viewer") << true << false << "help/index.html"
+    QTest::newRow("browser only") << true << "url" << "url help/index.html"
         << "No viewer for Nodeweave_Help.chm here: opened the HTML guide help/index.html.";
-    QTest::newRow("nothing built") << false << true << ""
+    QTest::newRow("neither") << true << "" << "window help/index.html"
+        << "No help viewer or web browser here: showing the HTML guide help/index.html in the help window.";
+    QTest::newRow("nothing built") << false << "chm url" << ""
         << "No help here: neither Nodeweave_Help.chm nor the HTML guide help/index.html is in %1.";
 }
 
-// Help opens the compiled help where a viewer exists, else the HTML guide,
-// and says which on the status bar.
+// Help opens the compiled help where a viewer exists, else the HTML guide in
+// a browser or, without one, in the program's own window, and says which on
+// the status bar.
 void TestMainWindow::helpOpens()
 {
     QFETCH(bool, built);
-    QFETCH(bool, viewer);
+    QFETCH(QString, shows);
     QFETCH(QString, opened);
     QFETCH(QString, status);
     QTemporaryDir dir;
@@ -185,9 +188,14 @@ void TestMainWindow::helpOpens()
         for (const char *name : { "Nodeweave_Help.chm", "help/index.html" })
             QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
     }
-    QStringList urls;
-    help::setOpener({ [&](const QUrl &url) { urls << url.toLocalFile(); return true; },
-                      [=] { return viewer; } });
+    QStringList seen;
+    const auto by = [&](const QString &how, const QString &path) {
+        seen << how + ' ' + QDir(dir.path()).relativeFilePath(path);
+        return shows.contains(how);
+    };
+    help::setOpener({ [=](const QString &chm) { return by("chm", chm); },
+                      [=](const QUrl &url) { return by("url", url.toLocalFile()); },
+                      [=](const QString &html) { by("window", html); } });
     const QString home = QDir::currentPath();
     QDir::setCurrent(dir.path());
     Harness h;
@@ -195,7 +203,7 @@ void TestMainWindow::helpOpens()
     h.find<QAction>("actionHelp_2")->trigger();
     QDir::setCurrent(home);
     help::setOpener({});
-    QCOMPARE(urls, opened.isEmpty() ? QStringList() : QStringList{ dir.filePath(opened) });
+    QCOMPARE(seen.isEmpty() ? QString() : seen.last(), opened);
     QCOMPARE(h.status(), status.replace("%1", QDir::toNativeSeparators(dir.path())));
 }
 
