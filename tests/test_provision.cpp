@@ -300,7 +300,7 @@ private slots:
             bridge.setReg(256, 0);
             QProcess save;
             save.start(NW_CLI_PATH, { "--port", bridge.portPath(), "save", path("p.json") });
-            QVERIFY(save.waitForFinished(30000) && save.exitCode() == 0);
+            QVERIFY2(save.waitForFinished(30000) && save.exitCode() == 0, save.readAllStandardError().constData());
             bridge.setReg(0, 0);
             args << "--profile" << path("p.json");
         }
