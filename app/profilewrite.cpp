@@ -158,6 +158,10 @@ void ProfileActions::showWriteReport(const ProfileWriteResult &result)
         footer += tr(" The bridge's values from before the write are saved in %1; write that file "
                      "to undo it.").arg(backup);
     }
+    // The pages keep what they read before; a page's Write would put that back.
+    if (!result.writtenGroups().isEmpty())
+        footer += tr(" The pages still show what they read before the write: Read a page again "
+                     "before writing from it.");
     auto *dialog = new ProfileReportDialog(tr("Write profile"), heading,
                                            { tr("Group"), tr("Result") }, { 1 }, m_window);
     // Every group of the profile, the ones not chosen too.

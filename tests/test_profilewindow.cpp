@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(h.bridge().reg(0), quint16(0));
         QCOMPARE(h.bridge().reg(243), quint16(withIdentity ? 0x1A2B : 0x1A2C));
         // The backup named in the report holds what the bridge had before.
-        const QString backup = rows.last().section(" saved in ", 1).chopped(1);
+        const QString backup = rows.last().section(" saved in ", 1).section(".json", 0, 0) + ".json";
         Profile before;
         QVERIFY2(profile::readFile(backup, &before, &error), qPrintable(rows.last() + error));
         QCOMPARE(before.group("RS-485 port")->fields.value("baud rate").toInt(), 4800);
