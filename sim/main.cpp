@@ -24,6 +24,8 @@ void addOptions(QCommandLineParser &parser)
     parser.addOptions({
         { QStringLiteral("model"), QStringLiteral("Model name (default NB500-400)."),
           QStringLiteral("NAME"), QStringLiteral("NB500-400") },
+        { QStringLiteral("serial"), QStringLiteral("Serial number (default NW24110001)."),
+          QStringLiteral("TEXT"), QStringLiteral("NW24110001") },
         { QStringLiteral("user"), QStringLiteral("Stored user name (default admin)."),
           QStringLiteral("USER"), QStringLiteral("admin") },
         { QStringLiteral("password"), QStringLiteral("Stored password (default admin)."),
@@ -90,6 +92,7 @@ sim::Options bridgeOptions(const QCommandLineParser &parser)
 {
     sim::Options options;
     options.model = parser.value(QStringLiteral("model"));
+    options.serial = parser.value(QStringLiteral("serial"));
     options.user = parser.value(QStringLiteral("user"));
     options.password = parser.value(QStringLiteral("password"));
     options.linkPath = parser.value(QStringLiteral("link"));

@@ -32,7 +32,7 @@ void SimBridge::Private::factoryReset()
     set(21, {4700, 20, 2, 0, 1, 0, 0x12});
     set(100, {1});                        // group net
     setTextLocked(133, 8, options.model);
-    setTextLocked(141, 8, QStringLiteral("NW24110001"));
+    setTextLocked(141, 8, options.serial);
     set(149, {3000, 60});
     set(160, {quint16(-87), 7});          // RSSI, SNR
     setTextLocked(170, 8, QStringLiteral("V2.1.3"));

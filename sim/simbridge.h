@@ -61,6 +61,7 @@ constexpr double wireMicros(int bytes) { return bytes * kByteMicros; }
 
 struct Options {
     QString model = QStringLiteral("NB500-400");
+    QString serial = QStringLiteral("NW24110001");  // kept through a factory reset
     QString user = QStringLiteral("admin");
     QString password = QStringLiteral("admin");
     int serverAddress = 1;
