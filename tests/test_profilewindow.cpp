@@ -3,11 +3,13 @@
 #include "testsupport.h"
 
 #include "app/profileactions.h"
+#include "link/link.h"
 #include "link/pacing.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QModbusClient>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
@@ -73,22 +75,39 @@ private slots:
     void save_data()
     {
         QTest::addColumn<bool>("cancel");
-        QTest::newRow("saved") << false;
-        QTest::newRow("cancelled") << true;
+        QTest::addColumn<bool>("silent");  // the sensor table goes unanswered
+        QTest::newRow("saved") << false << false;
+        QTest::newRow("cancelled") << true << false;
+        QTest::newRow("bridge stops answering") << false << true;
     }
     void save()
     {
         QFETCH(bool, cancel);
-        m_next = path(cancel ? "cancelled.json" : "saved.json");
+        QFETCH(bool, silent);
+        m_next = path(cancel ? "cancelled.json" : silent ? "unanswered.json" : "saved.json");
         m_cancelRead = cancel;
+        QModbusClient *client = h.window()->link()->device();
+        const int timeout = client->timeout(), retries = client->numberOfRetries();
+        if (silent) {  // one short wait for the answer that never comes
+            h.bridge().addFault({ sim::Fault::NoAnswer, 500, 639, 2, 0, -1 });
+            client->setTimeout(200);
+            client->setNumberOfRetries(0);
+        }
         trigger("actionSaveProfile");
         QVERIFY(idle());
         m_cancelRead = false;
+        h.bridge().clearFaults();
+        client->setTimeout(timeout);
+        client->setNumberOfRetries(retries);
         QCOMPARE(QFileInfo(m_suggested).fileName(),
                  "NB500-400_NW24110001_" + QDate::currentDate().toString(Qt::ISODate) + ".json");
-        QCOMPARE(QFile::exists(m_next), !cancel);
+        QCOMPARE(QFile::exists(m_next), !cancel && !silent);
         if (cancel) {
             QCOMPARE(h.status(), QString("Save cancelled: no file was written."));
+            return;
+        }
+        if (silent) {
+            QVERIFY2(h.boxes.lastText().startsWith("The bridge could not be read: "), qPrintable(h.boxes.lastText()));
             return;
         }
         QCOMPARE(h.status(), "Profile saved to " + m_next + ": 6 groups (5 more not offered by the NB500-400).");
