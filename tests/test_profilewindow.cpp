@@ -147,21 +147,28 @@ private slots:
     void write_data()
     {
         QTest::addColumn<bool>("withIdentity");
-        QTest::addColumn<QStringList>("results");  // of the first three groups
-        const QString verified = " | written and verified";
-        QTest::newRow("clone") << false << QStringList{
+        QTest::addColumn<bool>("refused");         // the bridge refuses LoRaWAN writes
+        QTest::addColumn<QStringList>("results");  // of the first three groups, and how the note begins
+        const QString verified = " | written and verified", saved = "The bridge's values from before";
+        QTest::newRow("clone") << false << false << QStringList{
             "RS-485 port" + verified,
             "LoRaWAN" + verified + "; the fields that identify this device were left as they were",
-            "Calibration | not chosen" };
-        QTest::newRow("restore") << true << QStringList{ "RS-485 port" + verified, "LoRaWAN" + verified,
-                                                         "Calibration" + verified };
+            "Calibration | not chosen", saved };
+        QTest::newRow("restore") << true << false << QStringList{ "RS-485 port" + verified, "LoRaWAN" + verified,
+                                                                  "Calibration" + verified, saved };
+        QTest::newRow("refused") << false << true << QStringList{
+            "RS-485 port" + verified, "LoRaWAN | refused by the bridge: Modbus exception 0x2 (illegal data address)",
+            "Calibration | not chosen", "Written before it stopped: RS-485 port. " + saved };
     }
     void write()
     {
         QFETCH(bool, withIdentity);
+        QFETCH(bool, refused);
         QFETCH(QStringList, results);
         h.bridge().setReg(0, 1);
         h.bridge().setReg(243, 0x1A2C);
+        if (refused)
+            h.bridge().addFault({ sim::Fault::Exception, 240, 259, 2, 16, -1 });
         QString error;
         m_next = path("reference.json");
         trigger("actionWriteProfile");
@@ -172,8 +179,10 @@ private slots:
         identity->setChecked(withIdentity);
         dialog->findChild<QPushButton *>("writeButton")->click();
         QVERIFY(idle());
+        h.bridge().clearFaults();
         const QStringList rows = reportRows();
-        QCOMPARE(rows.mid(0, 3), results);
+        QCOMPARE(rows.mid(0, 3), results.mid(0, 3));
+        QVERIFY2(rows.last().startsWith(results.last()), qPrintable(rows.last()));
         QCOMPARE(h.bridge().reg(0), quint16(0));
         QCOMPARE(h.bridge().reg(243), quint16(withIdentity ? 0x1A2B : 0x1A2C));
         // The backup named in the report holds what the bridge had before.
