@@ -42,10 +42,10 @@ const QString Nothing = QStringLiteral("-");  // refused without a word
 struct Field { QString widget, text; };
 using Fields = QList<Field>;
 
-Fields fields(const QString &spec)  // "widget=text; widget=text"
+Fields fields(const QString &pairs)  // "widget=text; widget=text"
 {
     Fields list;
-    for (const QString &f : spec.split("; "))
+    for (const QString &f : pairs.split("; "))
         list << Field{ f.section('=', 0, 0), f.section('=', 1) };
     return list;
 }
@@ -90,9 +90,9 @@ struct Action {
     bool yes = false;      // confirmations answered Yes
 
     Action &set(const Fields &f) { before = f; return *this; }
-    Action &set(const QString &spec) { return set(fields(spec)); }
+    Action &set(const QString &pairs) { return set(fields(pairs)); }
     Action &shows(const Fields &f) { after = f; return *this; }
-    Action &shows(const QString &spec) { return shows(fields(spec)); }
+    Action &shows(const QString &pairs) { return shows(fields(pairs)); }
     Action &leaves(const Regs &r) { sent = r; return via(reads() ? Write : path); }
     Action &refused(const QString &r) { refusal = r; return *this; }
     Action &via(Path p) { path = p; return *this; }
