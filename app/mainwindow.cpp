@@ -184,10 +184,7 @@ void MainWindow::wireActions()
     connect(ui->action_Default, &QAction::triggered, this, &MainWindow::defaultTheme);
     connect(ui->actionDa_rk, &QAction::triggered, this, &MainWindow::darkTheme);
     connect(ui->actionHelp_2, &QAction::triggered, this, &MainWindow::helpChmDocment);
-    auto *provision = new QAction(tr("&Provision\u2026"), this);
-    provision->setObjectName(QStringLiteral("actionProvision"));
-    ui->menuToo_ls->insertAction(ui->menu_Theme->menuAction(), provision);
-    connect(provision, &QAction::triggered, this, &MainWindow::openProvisionWindow);
+    connect(ui->actionProvision, &QAction::triggered, this, &MainWindow::openProvisionWindow);
     m_profileActions = new ProfileActions(m_link, this, [this] { return ui->portEdit_3->text(); });
     connect(ui->actionSaveProfile, &QAction::triggered, m_profileActions, &ProfileActions::save);
     connect(ui->actionCompareProfile, &QAction::triggered, m_profileActions,
